@@ -68,6 +68,14 @@ public:
     // The application-wide message for an error nobody foresaw (engine or
     // file-format errors): shows what() and ends the current action.
     virtual void showError(QWidget* parent, const std::exception& error) = 0;
+
+    // Start-up detection. The version text of the workbook engine that stands
+    // in for the spreadsheet application ("16.0"); throws std::runtime_error
+    // when no engine is usable.
+    virtual QString workbookEngineVersion() = 0;
+    // Whether the desktop knows a document class or automation name
+    // (".accdb", "Excel.Application.11").
+    virtual bool isClassRegistered(const QString& key) = 0;
 };
 
 // Busy cursor for the lifetime of the object.
