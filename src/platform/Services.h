@@ -70,8 +70,8 @@ public:
     virtual void showError(QWidget* parent, const std::exception& error) = 0;
 
     // Start-up detection. The version text of the workbook engine that stands
-    // in for the spreadsheet application ("16.0"); throws std::runtime_error
-    // when no engine is usable.
+    // in for the spreadsheet application: "16.0" when it is built in, "0" when
+    // it is not; throws std::runtime_error when asking fails.
     virtual QString workbookEngineVersion() = 0;
     // Whether the desktop knows a document class or automation name
     // (".accdb", "Excel.Application.11").
@@ -89,6 +89,19 @@ public:
 private:
     Services& services_;
 };
+
+// Runs one user action; an error nobody foresaw ends the action where it
+// stands and reaches the user through showError. Returns false then.
+template <class Action>
+bool runGuarded(Services& services, QWidget* parent, Action&& action) {
+    try {
+        action();
+        return true;
+    } catch (const std::exception& e) {
+        services.showError(parent, e);
+        return false;
+    }
+}
 
 // Splits a form-style filter ("desc|*.a;*.b|desc2|*.c") into Qt's form
 // ("desc (*.a *.b);;desc2 (*.c)").

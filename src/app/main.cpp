@@ -1,0 +1,70 @@
+// The program: checks its folder, creates its windows once each, in a fixed
+// order, and runs until the main window closes. Always exits with 0.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFont>
+#include <QLocale>
+#include <QTimer>
+
+#include <memory>
+
+#include "app/StartupChecks.h"
+#include "platform/QtServices.h"
+#include "view/TForm1.h"
+#include "view/TForm15.h"
+
+#ifndef TESMORA_WORKBOOK_ENGINE
+#define TESMORA_WORKBOOK_ENGINE 0
+#endif
+
+namespace {
+
+int run(QApplication& application, platform::QtServices& services) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tesmora"));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("database"),
+                                 QStringLiteral("database file to open"), QStringLiteral("[DATABASE"));
+    parser.addPositionalArgument(QStringLiteral("table"),
+                                 QStringLiteral("table or saved query to show"),
+                                 QStringLiteral("[TABLE]]"));
+    parser.process(application);
+    const QStringList arguments = parser.positionalArguments();
+
+    const QString folder = QCoreApplication::applicationDirPath() + '/';
+    app::FolderAccess access;
+    if (const std::optional<QString> failure = app::checkProgramFolder(folder, access)) {
+        services.message(nullptr, *failure, app::kStartupCaption);
+        return 0;
+    }
+
+    // Created once each, main window first; kept until the program ends.
+    TForm1 form1(services, folder);
+    auto* form15 = new TForm15(&form1);
+    form1.Form15 = form15;
+
+    form1.show();
+    if (!arguments.isEmpty()) {
+        const QString database = arguments.value(0);
+        const QString table = arguments.value(1);
+        QTimer::singleShot(0, &form1, [&form1, database, table] {
+            form1.OpenFromCommandLine(database, table);
+        });
+    }
+    application.exec();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tesmora"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+
+    platform::QtServices services(TESMORA_WORKBOOK_ENGINE != 0);
+    platform::runGuarded(services, nullptr, [&] { run(application, services); });
+    return 0;
+}

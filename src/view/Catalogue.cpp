@@ -1,0 +1,144 @@
+#include "view/Catalogue.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "db/Db.h"
+#include "text/Trim.h"
+
+namespace view {
+
+QString userConnectionString(const QString& providerPrefix, const QString& path) {
+    return providerPrefix + QStringLiteral("Data Source=") + path +
+           QStringLiteral(";Persist Security Info=False");
+}
+
+QString userConnectionStringWithPassword(const QString& providerPrefix, const QString& path,
+                                         const QString& password) {
+    return userConnectionString(providerPrefix, path) +
+           QStringLiteral(";Jet OLEDB:Database Password=") + password;
+}
+
+namespace {
+
+QString withOptionalPassword(QString text, const QString& password) {
+    if (!password.isEmpty()) text += QStringLiteral("Jet OLEDB:Database Password=") + password;
+    return text;
+}
+
+}  // namespace
+
+QString catalogueConnectionString(const QString& providerPrefix, const QString& path,
+                                  const QString& password) {
+    return withOptionalPassword(providerPrefix + QStringLiteral("Data Source=") + path + ';',
+                                password);
+}
+
+QString engineTypeConnectionString(const QString& path, const QString& password) {
+    return withOptionalPassword(kJetProvider + QStringLiteral("Data Source=") + path + ';',
+                                password);
+}
+
+QStringList listTablesAndQueries(const QString& catalogueConnection) {
+    QStringList names;
+    for (const db::CatalogEntry& entry : db::Catalog(catalogueConnection).tables()) {
+        if (entry.type == QLatin1String("ACCESS TABLE") ||
+            entry.type == QLatin1String("SYSTEM TABLE"))
+            continue;
+        names << entry.name;
+    }
+    return names;
+}
+
+bool isSavedQuery(const QString& catalogueConnection, const QString& name) {
+    for (const db::CatalogEntry& entry : db::Catalog(catalogueConnection).tables())
+        if (entry.name == name) return entry.type == QLatin1String("VIEW");
+    return true;
+}
+
+QString savedQuerySql(const QString& catalogueConnection, const QString& name) {
+    const std::optional<QString> text = db::Catalog(catalogueConnection).viewCommandText(name);
+    if (!text) return QStringLiteral("SELECT * FROM [") + name + ']';
+    return convertLikePatterns(*text);
+}
+
+QStringList primaryKeyFields(const QString& catalogueConnection, const QString& table) {
+    QStringList names;
+    for (const QString& column : db::Catalog(catalogueConnection).primaryKeyColumns(table))
+        names << text::trimBlanksAndControls(column);
+    return names;
+}
+
+bool isNewFormatDatabase(const QString& path, const QString& password) {
+    // The extension is compared as written: only ".accdb" names the new format.
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot >= 0 && name.mid(dot) == QLatin1String(".accdb")) return true;
+    return db::Catalog(engineTypeConnectionString(path, password)).engineType() > 4;
+}
+
+QString convertLikePatterns(const QString& sql) {
+    QString rest = text::trimBlanksAndControls(sql);
+    if (rest.endsWith(';')) rest.chop(1);
+    static const QString kOpening = QStringLiteral("Like \"");
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype like = rest.indexOf(kOpening, from);
+        if (like < 0) break;
+        qsizetype i = like + kOpening.size();
+        out += rest.mid(from, i - from);
+        // The pattern runs to the closing quote; a doubled quote inside it is
+        // a quote of the pattern, not its end.
+        for (; i < rest.size(); ++i) {
+            const QChar c = rest[i];
+            if (c == '"') {
+                if (i + 1 < rest.size() && rest[i + 1] == '"') {
+                    out += QStringLiteral("\"\"");
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            out += c == '*' ? QChar('%') : c == '?' ? QChar('_') : c;
+        }
+        if (i >= rest.size()) {  // unterminated: nothing left to copy
+            from = rest.size();
+            break;
+        }
+        out += '"';
+        from = i + 1;
+    }
+    out += rest.mid(from);
+    return out;
+}
+
+QString windowCaption(const QString& databasePath) {
+    QString caption = QStringLiteral("Tesmora(1.0.1)");
+    if (!databasePath.isEmpty()) caption += QStringLiteral(" -- ") + QFileInfo(databasePath).fileName();
+    return caption;
+}
+
+bool copyFileReplacing(const QString& source, const QString& target) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    char buffer[1 << 16];
+    for (;;) {
+        const qint64 n = in.read(buffer, sizeof buffer);
+        if (n < 0) {
+            out.cancelWriting();
+            return false;
+        }
+        if (n == 0) break;
+        if (out.write(buffer, n) != n) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
+}
+
+}  // namespace view

@@ -1,0 +1,179 @@
+#pragma once
+// The main window: the toolbar, the table box, the mode switch, the grid and
+// the status bar, and the state every job of the program reads (the open
+// database, its connection and data set, the field descriptors, what start-up
+// detected). Handlers stay short: they gather what the user chose, call the
+// plain code of this folder (Catalogue, Detection, GridRules, ...) and show
+// the result. The grid's own behaviour lives in TForm1Grid.cpp.
+#include <QDateTime>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+#include "db/Db.h"
+#include "platform/Services.h"
+#include "view/FieldDescriptor.h"
+
+class QButtonGroup;
+class QComboBox;
+class QDialog;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QStatusBar;
+class QTableView;
+class QToolButton;
+class TForm15;
+
+// One memo editor per memo field of the shown object, owned by the main window.
+struct MemoEditorEntry {
+    QString fieldName;
+    QPointer<QDialog> editor;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // programFolder: the folder of the system files, ending with '/'; empty
+    // means the folder of the executable (tests pass their own).
+    explicit TForm1(platform::Services& services, const QString& programFolder = QString(),
+                    QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- Controls, under their design names -------------------------------
+    QWidget* Panel1;
+    QToolButton* SpeedButton1;   // 開く
+    QToolButton* SpeedButton2;   // DB作成
+    QToolButton* SpeedButton3;   // 一覧出力
+    QToolButton* SpeedButton4;   // 文書登録
+    QToolButton* SpeedButton5;   // 文書出力
+    QToolButton* SpeedButton6;   // ﾃﾞｰﾀ削除
+    QToolButton* SpeedButton7;   // ﾃﾞｰﾀ戻す
+    QToolButton* SpeedButton8;   // 終了
+    QToolButton* SpeedButton9;   // ﾌｨﾙﾀ解除
+    QToolButton* SpeedButton10;  // コピー
+    QToolButton* SpeedButton11;  // 貼付け
+    QToolButton* SpeedButton12;  // お気に入り
+    QToolButton* SpeedButton13;  // 雛形編集
+    QToolButton* SpeedButton14;  // 選択解除
+    QToolButton* SpeedButton15;  // ファイル名貼付け
+    QToolButton* SpeedButton16;  // URL名貼付け
+    QToolButton* SpeedButton17;  // ﾃﾞｰﾀ集計
+    QToolButton* SpeedButton18;  // ﾃﾞｰﾀ追加
+    QToolButton* SpeedButton19;  // フォルダ名貼付け
+    QComboBox* ComboBox1;        // the shown table's name is its text
+    QGroupBox* RadioGroup1;      // 選択モード / 編集モード
+    QButtonGroup* RadioGroup1Items;
+    QTableView* DBGrid1;  // the grid; its model is set by TForm1Grid.cpp
+    QStatusBar* StatusBar1;
+
+    // RadioGroup1's chosen item: 0 selection mode, 1 edit mode.
+    int radioGroupIndex() const;
+    void setRadioGroupIndex(int index);
+    // The three status-bar panels: 0 record count, 1 filter, 2 hint.
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString& text);
+    // SpeedButton1 .. SpeedButton19 by number.
+    QToolButton* speedButton(int number) const;
+
+    // --- Connections and data sets ----------------------------------------
+    db::Connection ADOConnection1;  // the user database
+    db::DataSet ADODataSet1{ADOConnection1};
+    // The system store: connected only for the duration of each store operation.
+    db::Connection ADOConnection2;
+    db::DataSet ADODataSet3{ADOConnection2};
+    db::Command ADOCommand1{ADOConnection2};
+
+    // --- State every job reads --------------------------------------------
+    QString ProgramFolder;  // ends with '/'
+    QString DatabasePath;
+    QString DatabasePassword;
+    QString BackupPath;
+    QDateTime OpenedFileTime;
+    bool OldFormatDatabase = false;
+
+    QString ExcelProgID;
+    double ExcelVersion = 0;
+    bool XlsxCapable = false;
+    bool AceAvailable = false;
+    QString ProviderPrefix;
+    // Filters decided at first show. Dialogs that open workbooks or databases
+    // take theirs from here: ExcelFilter (list output, registration, output),
+    // ExcelFilter + kCsvFilterPart (builder), AccessFilter (builder, favourites).
+    QString ExcelFilter;
+    QString AccessFilter;
+    platform::FileDialogRequest OpenDialog1;
+
+    bool IsQueryView = false;
+    QString QuerySql;
+    QString CurrentSql;
+    QStringList PrimaryKeyFields;
+    std::vector<MemoEditorEntry> MemoEditors;
+    QString SavedCellText;
+    QString OrderByClause;
+    FieldDescriptorList FieldDescriptors;
+
+    // The password prompt; created by start-up, not owned here.
+    TForm15* Form15 = nullptr;
+
+    // --- Life cycle ---------------------------------------------------------
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();  // true when the window may close
+    void FormDestroy();
+    void SetCaption(const QString& path);
+
+    // --- Opening a database -------------------------------------------------
+    void SpeedButton1Click();
+    // Opens file as the open dialog does, then shows table (or the first
+    // table when table is "" or not in the database). Used for the command line.
+    void OpenDatabase(const QString& file, const QString& table = QString());
+    // The command line's database; refused when opening is not possible.
+    void OpenFromCommandLine(const QString& file, const QString& table);
+    void ConnectDatabase(const QString& path);
+    bool TryConnectDatabase(const QString& path);
+    void ListTablesAndQueries(const QString& path, QStringList& list);
+    bool IsSavedQuery(const QString& path, const QString& name);
+    QString GetQuerySql(const QString& name);
+    int GetPrimaryKeyFields(const QString& path, const QString& table, QStringList& list);
+    bool IsNewFormatDatabase(const QString& path);
+    void BackupOnClose();
+
+    // --- The table view (TForm1Grid.cpp) ------------------------------------
+    void ShowTable();
+    void ComboBox1Change();
+    void RadioGroup1Click();
+
+    // --- Toolbar buttons whose windows come with their own jobs -------------
+    void SpeedButton3Click();   // 一覧出力
+    void SpeedButton4Click();   // 文書登録
+    void SpeedButton5Click();   // 文書出力
+    void SpeedButton8Click();   // 終了
+    void SpeedButton13Click();  // 雛形編集
+    void SpeedButton17Click();  // ﾃﾞｰﾀ集計
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    QToolButton* addSpeedButton(int number, const QString& caption, const QString& hint);
+    void resetView();    // forget the shown table before another database opens
+    void closedState();  // after a failed open
+    void releaseMemoEditors();
+    // The shared check of the document buttons: a table is shown and the
+    // store exists. Shows the refusal under caption and returns false.
+    bool documentWorkAllowed(const QString& caption);
+    bool tableShownOrRefuse(const QString& caption);
+    QString catalogueConnection(const QString& path) const;
+
+    platform::Services& services_;
+    QList<QLabel*> panels_;
+    bool shown_ = false;
+    bool destroyed_ = false;
+};
