@@ -1,6 +1,8 @@
 #include "view/RecordGrid.h"
 
 #include <QComboBox>
+
+#include <algorithm>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -53,9 +55,9 @@ QList<int> RecordGrid::selectedRowNumbers() const {
     // Ranges, not indexes: selecting a million rows must not list a million
     // cells.
     for (const QItemSelectionRange& r : selectionModel()->selection())
-        for (int row = r.top(); row <= r.bottom(); ++row)
-            if (!rows.contains(row)) rows << row;
+        for (int row = r.top(); row <= r.bottom(); ++row) rows << row;
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
