@@ -1,5 +1,7 @@
 #include "view/TForm1.h"
 
+#include "view/RecordGrid.h"
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -41,6 +43,7 @@ TForm1::TForm1(platform::Services& services, const QString& programFolder, QWidg
     setObjectName(QStringLiteral("TForm1"));
     ProgramFolder = programFolder;
     buildControls();
+    wireGrid();
     FormCreate();
 }
 
@@ -116,7 +119,7 @@ void TForm1::buildControls() {
     row->addStretch();
     SpeedButton8 = addSpeedButton(8, QStringLiteral("終了"), QString());
 
-    DBGrid1 = new QTableView(central);
+    DBGrid1 = new view::RecordGrid(central);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     column->addWidget(DBGrid1, 1);
     setCentralWidget(central);

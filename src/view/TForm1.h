@@ -28,6 +28,11 @@ class QStatusBar;
 class QTableView;
 class QToolButton;
 class TForm15;
+class TForm6;
+namespace view {
+class RecordGrid;
+class RecordModel;
+}  // namespace view
 
 // One memo editor per memo field of the shown object, owned by the main window.
 struct MemoEditorEntry {
@@ -68,7 +73,7 @@ public:
     QComboBox* ComboBox1;        // the shown table's name is its text
     QGroupBox* RadioGroup1;      // 選択モード / 編集モード
     QButtonGroup* RadioGroup1Items;
-    QTableView* DBGrid1;  // the grid; its model is set by TForm1Grid.cpp
+    view::RecordGrid* DBGrid1;  // the grid; its model is set by TForm1Grid.cpp
     QStatusBar* StatusBar1;
 
     // RadioGroup1's chosen item: 0 selection mode, 1 edit mode.
@@ -147,6 +152,19 @@ public:
     void ShowTable();
     void ComboBox1Change();
     void RadioGroup1Click();
+    void ApplyColumnLayout();
+    void DBGrid1ColEnter();
+    void DBGrid1KeyDown(int key);
+    void DBGrid1DblClick();
+    void DBGrid1MouseUp();
+    void DBGrid1TitleClick(int column);
+    void ADODataSet1BeforePost();
+    void SpeedButton9Click();   // ﾌｨﾙﾀ解除
+    void SpeedButton14Click();  // 選択解除
+    QString BuildFilteredSql();
+    // Rows selected in selection mode, ascending (positions in ADODataSet1).
+    QList<int> SelectedRows() const;
+    TForm6* Form6 = nullptr;  // the field-settings dialog, owned by this window
 
     // --- Toolbar buttons whose windows come with their own jobs -------------
     void SpeedButton3Click();   // 一覧出力
@@ -171,6 +189,17 @@ private:
     bool documentWorkAllowed(const QString& caption);
     bool tableShownOrRefuse(const QString& caption);
     QString catalogueConnection(const QString& path) const;
+
+    // The table view's helpers (TForm1Grid.cpp).
+    void wireGrid();
+    QString shownTableName() const;
+    bool reopenGrid(const QString& sql);
+    void afterRequery();
+    void storeColumnWidths();
+    QStringList distinctValues(const QString& sql);
+    int currentGridField() const;
+    void openMemoEditor(int column);
+    view::RecordModel* gridModel_ = nullptr;
 
     platform::Services& services_;
     QList<QLabel*> panels_;
