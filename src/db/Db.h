@@ -96,10 +96,17 @@ struct ConnectionString {
 // for tesmora-sql; Connection and DataSet call it themselves.
 QString translateSql(const QString& accessSql);
 
+// Creates an empty database file (no tables, no password). Throws
+// Error(Engine) when the file exists already or cannot be written. Only the
+// program-folder generator and tesmora-sql create files; Connection never does.
+void createDatabase(const QString& path);
+
 // Password gate stored inside a database file (a salted hash, never the
 // password; the file itself is not encrypted). An empty password clears it.
 void setDatabasePassword(const QString& path, const QString& currentPassword,
                          const QString& newPassword);
+
+class DataSet;
 
 class Connection {
 public:
@@ -118,6 +125,10 @@ public:
     void open();
     void close();
     bool connected() const;
+    // True when the file could only be opened for reading (its write
+    // permission is off); writes then fail with Error(Locked).
+    bool readOnly() const;
+    QString path() const;
 
     // Runs one Access-dialect statement that returns no rows; returns the
     // number of rows changed.
@@ -136,6 +147,12 @@ public:
     void rollback();
 
 private:
+    // Open data sets hold statements on the handle; closing the connection
+    // closes them first.
+    friend class DataSet;
+    void attach(DataSet* ds);
+    void detach(DataSet* ds);
+
     QString connectionString_;
     bool loginPrompt_ = false;
     struct Impl;
@@ -155,6 +172,8 @@ private:
     Connection& connection_;
     bool done_ = false;
 };
+
+enum class ParamType { Integer, Boolean, Text, DateTime, Float };
 
 class DataSet;
 
@@ -203,6 +222,10 @@ public:
 
     void setCommandText(const QString& accessSql);
     QString commandText() const;
+    // Values for the statement's named parameters (":A", ...), bound by
+    // position in the order added; kept across open/close.
+    void clearParameters();
+    void addParameter(const QVariant& value, ParamType type);
     void open();   // throws Error; stays closed on failure
     void close();  // discards a pending edit
     bool active() const;
@@ -257,8 +280,6 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-enum class ParamType { Integer, Boolean, Text, DateTime, Float };
-
 // A statement with named parameters (":A", ":B", ":D1", ":DTEMP"), bound by
 // position in the order they were added.
 class Command {
@@ -271,6 +292,9 @@ public:
     int execute();  // rows changed
     // Runs a select and calls row() for each result row; values typed.
     void query(const std::function<void(const std::vector<QVariant>& row)>& row);
+    // Names and type codes of the columns of the last query().
+    QStringList columnNames() const;
+    std::vector<int> columnTypes() const;
 
 private:
     struct Impl;
