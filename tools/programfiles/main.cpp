@@ -1,0 +1,28 @@
+// tesmora-programfiles FOLDER: writes System.dt, DBTemplate.mdb and
+// SystemData.mdb into FOLDER (the build runs it for the executable's folder).
+#include "ProgramFiles.h"
+
+#include "db/Db.h"
+
+#include <QCoreApplication>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::cerr << "usage: tesmora-programfiles FOLDER\n";
+        return 2;
+    }
+    try {
+        programfiles::writeAll(args[1]);
+    } catch (const db::Error& e) {
+        std::cerr << "tesmora-programfiles: " << e.message().toStdString() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "tesmora-programfiles: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
