@@ -9,6 +9,7 @@
 
 #include <utime.h>
 
+#include "db/Bookkeeping.h"
 #include "db/Db.h"
 #include "platform/ScriptedServices.h"
 #include "support/TempDir.h"
@@ -31,6 +32,14 @@ void makeDatabase(const QString& path, const QStringList& statements,
         for (const QString& s : statements) c.execute(s);
     }
     if (!password.isEmpty()) db::setDatabasePassword(path, "", password);
+}
+
+// Marks a file as written by an engine older than the current format.
+void markOldFormat(const QString& path) {
+    db::Connection c;
+    c.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+    c.open();
+    db::detail::writeEntry(c.handle(), "engine", "", "4");
 }
 
 QByteArray bytesOf(const QString& path) {
@@ -320,4 +329,24 @@ TEST_F(OpenDatabase, DocumentButtonsCheckTheSystemStoreOnceATableIsShown) {
     services.clearRecords();
     for (int n : {3, 4, 5, 13, 17}) form->speedButton(n)->click();
     EXPECT_TRUE(services.messages.empty()) << services.messageTexts().join("; ").toStdString();
+}
+
+TEST_F(OpenDatabase, OldFormatDatabaseOpensWithAWarningUnlessNamedAccdb) {
+    const QString old = dir.file("old.mdb");
+    makeDatabase(old, kMembers);
+    markOldFormat(old);
+    openWithDialog(old);
+    EXPECT_EQ(services.messageTexts(), QStringList{"旧バージョンのためデータ変更はできません"});
+    EXPECT_EQ(services.messages[0].caption, "警告");
+    EXPECT_TRUE(form->OldFormatDatabase);
+    EXPECT_EQ(form->DatabasePath, old);
+    EXPECT_FALSE(form->DBGrid1->isHidden());
+
+    // The newer file type is current by its name alone.
+    const QString accdb = dir.file("new.accdb");
+    QFile::copy(old, accdb);
+    services.clearRecords();
+    openWithDialog(accdb);
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_FALSE(form->OldFormatDatabase);
 }
