@@ -13,6 +13,7 @@
 #include "db/Db.h"
 #include "platform/ScriptedServices.h"
 #include "support/TempDir.h"
+#include "view/RecordGrid.h"
 #include "view/TForm1.h"
 #include "view/TForm15.h"
 
