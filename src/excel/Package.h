@@ -1,0 +1,74 @@
+#pragma once
+// An OOXML package (a zip archive of parts) held open for reading, with the
+// parts that were changed kept in memory. Saving writes a new archive next to
+// the target and renames it over the target, so a crash never leaves a half
+// written file; parts that were not changed are copied in their compressed
+// form, without inflating and deflating them again.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <vector>
+
+struct zip;
+
+namespace excel {
+
+class Package {
+public:
+    // Largest part the engine inflates; a bigger declared or actual size is
+    // refused, so a crafted archive cannot exhaust memory.
+    static constexpr qint64 maxPartSize = 256LL * 1024 * 1024;
+
+    // Opens an archive; throws Error (FileNotFound, NotAWorkbook).
+    static std::unique_ptr<Package> open(const QString& path);
+    // A package with no source archive; parts are added with write().
+    static std::unique_ptr<Package> create();
+    ~Package();
+
+    bool has(const QString& part) const;
+    // The part's bytes (the changed ones when it was written). Throws
+    // NotAWorkbook when absent or unreadable, TooLarge past maxPartSize.
+    QByteArray read(const QString& part) const;
+    void write(const QString& part, QByteArray data);
+    void remove(const QString& part);
+    QStringList parts() const;
+    bool changed() const { return changed_; }
+
+    // Writes the package to path atomically. Throws WriteFailed.
+    void saveTo(const QString& path) const;
+
+private:
+    Package() = default;
+    struct Entry {
+        QString name;
+        qint64 sourceIndex = -1;  // index in the source archive, -1 for new parts
+        bool replaced = false;
+        bool removed = false;
+        QByteArray data;  // the new bytes when replaced
+    };
+    Entry* find(const QString& part);
+    const Entry* find(const QString& part) const;
+
+    struct ZipCloser {
+        void operator()(zip* z) const;
+    };
+    std::unique_ptr<zip, ZipCloser> source_;
+    QString sourcePath_;
+    std::vector<Entry> entries_;
+    std::map<QString, size_t> index_;
+    bool changed_ = false;
+};
+
+// Resolves a relationship target against the folder of the part that owns
+// the relationships ("xl/worksheets/sheet1.xml" + "../drawings/d1.xml" gives
+// "xl/drawings/d1.xml"; "/xl/x.xml" is absolute).
+QString resolvePartPath(const QString& ownerPart, const QString& target);
+// The relationships part of a part ("xl/workbook.xml" ->
+// "xl/_rels/workbook.xml.rels").
+QString relsPartOf(const QString& part);
+// The target to store in ownerPart's relationships for reaching part.
+QString relativeTarget(const QString& ownerPart, const QString& part);
+
+}  // namespace excel

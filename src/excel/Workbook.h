@@ -1,0 +1,137 @@
+#pragma once
+// The workbook engine. A Workbook is opened from an .xlsx/.xlsm package (or a
+// .csv, or an .xls converted through LibreOffice), hands out its sheets, takes
+// cell, hyperlink and picture changes, and saves atomically. Parts of the
+// package that no change touches are copied to the saved file byte for byte;
+// only the sheet, drawing and relationship parts that changed are rewritten.
+//
+// Reading is lazy: a sheet's XML is parsed the first time the sheet is used,
+// the styles the first time a style or a date is needed.
+//
+// Every failure (unreadable file, malformed part, unknown image) throws
+// excel::Error; the workbook is left as it was before the failing call.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "excel/Error.h"
+#include "excel/Model.h"
+
+namespace excel {
+
+class Workbook;
+struct SheetData;
+struct WorkbookImpl;
+void buildFromRows(WorkbookImpl&, Workbook&, const std::vector<std::vector<QString>>&,
+                   const QString&);
+
+class Worksheet {
+public:
+    ~Worksheet();
+    Worksheet(const Worksheet&) = delete;
+    Worksheet& operator=(const Worksheet&) = delete;
+
+    QString name() const;
+    Workbook& workbook() const { return book_; }
+
+    // --- reading -----------------------------------------------------------
+    CellValue value(int row, int col) const;
+    // The value as the automation layer turned it into text: numbers in the
+    // shortest form that reads back ("1.5", "600001"), dates "yyyy/MM/dd"
+    // (with " H:mm:ss" when there is a time), booleans "True"/"False",
+    // errors as stored ("#N/A"), an empty cell "".
+    QString valueText(int row, int col) const;
+    // The text the sheet shows for the cell, formatted by its number format.
+    QString displayText(int row, int col) const;
+    CellStyle style(int row, int col) const;
+    // Visits the cells that hold a value, row by row, left to right.
+    void forEachCell(const std::function<void(const CellRef&, const CellValue&)>& visit) const;
+    // Bottom-right corner of the cells that hold a value or a style of their
+    // own (A1 for an empty sheet); top-left is always reported as A1 by callers.
+    RangeRef usedRange() const;
+
+    double defaultColumnWidth() const;  // characters of the default font
+    double defaultRowHeight() const;    // points
+    double columnWidth(int col) const;  // characters; 0 when hidden
+    double rowHeight(int row) const;    // points; 0 when hidden
+    bool columnHidden(int col) const;
+    bool rowHidden(int row) const;
+
+    const std::vector<RangeRef>& merges() const;
+    std::optional<RangeRef> mergeAt(int row, int col) const;
+    std::vector<Picture> pictures() const;
+    QByteArray imageBytes(const Picture& picture) const;  // "" when none
+    std::vector<Hyperlink> hyperlinks() const;
+    PageSetup pageSetup() const;
+    // The selection stored with the sheet (active cell range); A1 when none.
+    RangeRef storedSelection() const;
+
+    // --- writing -----------------------------------------------------------
+    // Writes text into a cell as a user types it: a number that reads back
+    // as the same text becomes a number, a short date a date (keeping a date
+    // format, adding one when the style has none), anything else a string.
+    // Empty text clears the value and keeps the style.
+    void setCellText(int row, int col, const QString& text);
+    void setRangeText(const RangeRef& range, const QString& text);
+    // Stores a string as it is, without any conversion.
+    void setCellString(int row, int col, const QString& text);
+    // Adds or replaces the hyperlink of a cell. displayText, when not null,
+    // becomes the cell's text; a null one keeps the cell's text (an empty
+    // cell then shows the target).
+    void addHyperlink(const CellRef& cell, const QString& target, const QString& displayText);
+    // Replaces the picture of the named shape by the image file at the same
+    // anchor and size. Returns false when no shape has that name. An empty or
+    // missing image file removes the picture. Throws for unreadable images.
+    bool replacePicture(const QString& shapeName, const QString& imagePath);
+    bool deletePicture(const QString& shapeName);
+
+private:
+    friend class Workbook;
+    friend struct WorkbookImpl;
+    friend void buildFromRows(WorkbookImpl&, Workbook&, const std::vector<std::vector<QString>>&,
+                              const QString&);
+    Worksheet(Workbook& book, int index);
+    SheetData& data() const;  // parses on first use
+
+    Workbook& book_;
+    int index_;
+    mutable std::unique_ptr<SheetData> data_;
+};
+
+enum class SourceFormat { Xlsx, Csv, Xls };
+
+class Workbook {
+public:
+    // Opens by extension: .xlsx/.xlsm/.xltx/.xltm as a package, .csv as a
+    // one-sheet workbook, .xls through LibreOffice. Throws excel::Error.
+    static std::unique_ptr<Workbook> open(const QString& path);
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    QString path() const;
+    SourceFormat sourceFormat() const;
+    int sheetCount() const;
+    Worksheet& sheet(int index);                  // 0-based
+    Worksheet* sheetByName(const QString& name);  // case-sensitive; null when none
+    int activeSheetIndex() const;
+    Worksheet& activeSheet();
+    void setActiveSheet(int index);
+
+    bool modified() const;
+    // Saves to the file it was opened from, in its own format.
+    void save();
+    // Saves as a package under path (the source stays untouched). The
+    // workbook then refers to path.
+    void saveAs(const QString& path);
+
+    WorkbookImpl& impl() const { return *impl_; }
+
+private:
+    Workbook();
+    std::unique_ptr<WorkbookImpl> impl_;
+    friend class Worksheet;
+};
+
+}  // namespace excel

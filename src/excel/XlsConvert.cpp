@@ -1,0 +1,105 @@
+#include "excel/XlsConvert.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+#include <cstdio>
+
+#include "excel/Error.h"
+#include "excel/Package.h"
+
+namespace excel {
+
+namespace {
+
+constexpr int conversionTimeoutMs = 180000;
+
+// Runs one conversion into outDir; returns the converted file's path.
+QString runConversion(const QString& input, const QString& filter, const QString& extension,
+                      const QString& outDir, const QString& profileDir) {
+    const QString office = findOfficeConverter();
+    if (office.isEmpty())
+        throw Error(
+            ErrorCode::ConverterMissing,
+            QStringLiteral(
+                "reading and writing .xls needs LibreOffice (soffice), which is not installed"));
+    QProcess proc;
+    proc.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList args = {
+        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profileDir).toString(),
+        QStringLiteral("--headless"),
+        QStringLiteral("--norestore"),
+        QStringLiteral("--nolockcheck"),
+        QStringLiteral("--convert-to"),
+        filter,
+        QStringLiteral("--outdir"),
+        outDir,
+        input};
+    proc.start(office, args);
+    if (!proc.waitForStarted(30000))
+        throw Error(ErrorCode::ConverterMissing, QStringLiteral("%1 did not start").arg(office));
+    if (!proc.waitForFinished(conversionTimeoutMs)) {
+        proc.kill();
+        proc.waitForFinished(5000);
+        throw Error(ErrorCode::Unsupported,
+                    QStringLiteral("converting %1 took too long").arg(input));
+    }
+    const QString output = QDir(outDir).filePath(QFileInfo(input).completeBaseName() + extension);
+    if (proc.exitStatus() != QProcess::NormalExit || proc.exitCode() != 0 ||
+        !QFileInfo::exists(output))
+        throw Error(ErrorCode::NotAWorkbook,
+                    QStringLiteral("LibreOffice could not convert %1: %2")
+                        .arg(input, QString::fromLocal8Bit(proc.readAll()).trimmed()));
+    return output;
+}
+
+}  // namespace
+
+QString findOfficeConverter() {
+    for (const char* name : {"soffice", "libreoffice"}) {
+        const QString p = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!p.isEmpty()) return p;
+    }
+    return {};
+}
+
+std::unique_ptr<ConvertedFile> convertXlsToXlsx(const QString& xlsPath) {
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        throw Error(ErrorCode::WriteFailed,
+                    QStringLiteral("no temporary folder for the conversion"));
+    // The input is copied under a plain name: LibreOffice names its output
+    // after the input, and odd characters in names must not reach it.
+    const QString input = dir->filePath(QStringLiteral("book.xls"));
+    if (!QFile::copy(xlsPath, input))
+        throw Error(ErrorCode::FileNotFound, QStringLiteral("cannot read %1").arg(xlsPath));
+    const QString out = runConversion(input, QStringLiteral("xlsx:Calc MS Excel 2007 XML"),
+                                      QStringLiteral(".xlsx"), dir->filePath(QStringLiteral("out")),
+                                      dir->filePath(QStringLiteral("profile")));
+    return std::make_unique<ConvertedFile>(out, std::move(dir));
+}
+
+void saveXlsFromPackage(const Package& package, const QString& path) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        throw Error(ErrorCode::WriteFailed,
+                    QStringLiteral("no temporary folder for the conversion"));
+    const QString xlsx = dir.filePath(QStringLiteral("book.xlsx"));
+    package.saveTo(xlsx);
+    const QString out =
+        runConversion(xlsx, QStringLiteral("xls:MS Excel 97"), QStringLiteral(".xls"),
+                      dir.filePath(QStringLiteral("out")), dir.filePath(QStringLiteral("profile")));
+    // Copied beside the target first, then renamed over it.
+    const QString temp = path + QStringLiteral(".tesmora-tmp");
+    QFile::remove(temp);
+    if (!QFile::copy(out, temp) || std::rename(QFile::encodeName(temp).constData(),
+                                               QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(temp);
+        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot write %1").arg(path));
+    }
+}
+
+}  // namespace excel

@@ -1,0 +1,203 @@
+#!/usr/bin/python3
+"""Writes the workbooks the engine tests read, with openpyxl as the other
+writer: a one-page form with styles, merges, Japanese text, a picture, a
+hyperlink, a formula and page setup, plus a few odd packages.
+
+usage: make_fixtures.py OUTDIR
+"""
+import io
+import os
+import sys
+import zipfile
+
+from openpyxl import Workbook
+from openpyxl.drawing.image import Image
+from openpyxl.styles import Alignment, Border, Font, PatternFill, Side
+from openpyxl.worksheet.page import PageMargins
+from PIL import Image as PILImage
+
+
+def png(path, colour, size=(40, 30)):
+    PILImage.new("RGB", size, colour).save(path)
+
+
+def form(out):
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "見積書"
+    ws["A1"] = "御見積書"
+    ws["A1"].font = Font(name="Noto Sans CJK JP", size=16, bold=True, italic=True, color="FF0000")
+    ws["A1"].alignment = Alignment(horizontal="center", vertical="center")
+    ws.merge_cells("A1:C2")
+    ws["A3"] = "氏名"
+    ws["B3"] = "山田太郎"
+    ws["B3"].fill = PatternFill("solid", fgColor="FFFF00")
+    thin = Side(style="thin", color="000000")
+    ws["B3"].border = Border(left=thin, right=thin, top=thin, bottom=Side(style="double"))
+    ws["A4"] = "金額"
+    ws["B4"] = 12345
+    ws["B4"].number_format = "#,##0"
+    ws["A5"] = "日付"
+    import datetime
+    ws["B5"] = datetime.date(2024, 3, 5)
+    ws["B5"].number_format = "yyyy/mm/dd"
+    ws["A6"] = "合計"
+    ws["B6"] = "=B4*2"
+    ws["C6"] = True
+    ws["A7"] = "  前後に空白  "
+    ws["D8"] = "右端"
+    ws["B9"].alignment = Alignment(wrap_text=True, horizontal="right")
+    ws["B9"].font = Font(bold=True)
+    ws["A10"] = "リンク"
+    ws["A10"].hyperlink = "https://example.com/a?b=1&c=2"
+    ws.column_dimensions["A"].width = 20
+    ws.column_dimensions["B"].width = 30
+    ws.row_dimensions[3].height = 30
+    ws.page_setup.orientation = "landscape"
+    ws.page_setup.paperSize = ws.PAPERSIZE_A4
+    ws.page_setup.fitToWidth = 1
+    ws.page_setup.fitToHeight = 0
+    ws.sheet_properties.pageSetUpPr.fitToPage = True
+    ws.page_margins = PageMargins(left=0.5, right=0.5, top=1.0, bottom=1.0)
+    ws.print_area = "A1:D20"
+    ws.print_title_rows = "1:2"
+    pic = os.path.join(out, "red.png")
+    png(pic, "red")
+    img = Image(pic)
+    ws.add_image(img, "D3")
+    second = wb.create_sheet("Sheet2")
+    second["A1"] = "二枚目"
+    second["B2"] = 3.25
+    wb.active = 0
+    path = os.path.join(out, "form.xlsx")
+    wb.save(path)
+    rework_package(path)
+
+
+GROUP = (
+    '<twoCellAnchor><from><col>5</col><colOff>9525</colOff><row>10</row><rowOff>0</rowOff></from>'
+    '<to><col>7</col><colOff>0</colOff><row>14</row><rowOff>19050</rowOff></to>'
+    '<grpSp><nvGrpSpPr><cNvPr id="4" name="Group 4"/><cNvGrpSpPr/></nvGrpSpPr>'
+    '<grpSpPr><a:xfrm xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main">'
+    '<a:off x="0" y="0"/><a:ext cx="1000000" cy="800000"/>'
+    '<a:chOff x="0" y="0"/><a:chExt cx="1000000" cy="800000"/></a:xfrm></grpSpPr>'
+    '<pic><nvPicPr><cNvPr id="5" name="Picture 5"/><cNvPicPr/></nvPicPr>'
+    '<blipFill><a:blip xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" '
+    'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" r:embed="rId1"/></blipFill>'
+    '<spPr><a:xfrm xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main">'
+    '<a:off x="0" y="0"/><a:ext cx="1000000" cy="800000"/></a:xfrm>'
+    '<a:prstGeom xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" prst="rect"/></spPr></pic>'
+    '</grpSp><clientData/></twoCellAnchor>')
+
+
+def rework_package(path):
+    """Turns openpyxl's inline strings into a shared-string table, names the
+    picture as Excel names pasted pictures ("Picture 3") and adds a grouped
+    picture, so the fixture looks like a workbook saved by Excel."""
+    import re
+    from xml.sax.saxutils import escape
+    src = zipfile.ZipFile(path)
+    parts = {i.filename: src.read(i.filename) for i in src.infolist()}
+    src.close()
+    strings = []
+
+    def share(m):
+        attrs, text = m.group(1), m.group(3)
+        strings.append(text)
+        return '<c %s t="s"><v>%d</v></c>' % (attrs.strip(), len(strings) - 1)
+
+    for name in ("xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"):
+        xml = parts[name].decode()
+        xml = re.sub(r'<c ([^>]*?)\s*t="inlineStr"><is><t( xml:space="preserve")?>(.*?)</t></is></c>', share, xml)
+        parts[name] = xml.encode()
+    sst = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>'
+           '<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="%d" uniqueCount="%d">'
+           % (len(strings), len(strings)))
+    for t in strings:
+        space = ' xml:space="preserve"' if t != t.strip() else ''
+        sst += '<si><t%s>%s</t><rPh sb="0" eb="1"><t>ヨミ</t></rPh></si>' % (space, t)
+    sst += '</sst>'
+    parts["xl/sharedStrings.xml"] = sst.encode()
+    rels = parts["xl/_rels/workbook.xml.rels"].decode()
+    rels = rels.replace("</Relationships>",
+                        '<Relationship Id="rIdSst" Type="http://schemas.openxmlformats.org/officeDocument/2006/'
+                        'relationships/sharedStrings" Target="/xl/sharedStrings.xml"/></Relationships>')
+    parts["xl/_rels/workbook.xml.rels"] = rels.encode()
+    ct = parts["[Content_Types].xml"].decode()
+    ct = ct.replace("</Types>", '<Override PartName="/xl/sharedStrings.xml" ContentType="application/'
+                    'vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/></Types>')
+    parts["[Content_Types].xml"] = ct.encode()
+    drawing = parts["xl/drawings/drawing1.xml"].decode()
+    drawing = drawing.replace('id="1" name="Image 1"', 'id="3" name="Picture 3"')
+    drawing = drawing.replace("</wsDr>", GROUP + "</wsDr>")
+    parts["xl/drawings/drawing1.xml"] = drawing.encode()
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
+
+
+def odd_packages(out):
+    with open(os.path.join(out, "notzip.xlsx"), "wb") as f:
+        f.write(b"This is not a zip file at all\n")
+    # A zip without the workbook part.
+    with zipfile.ZipFile(os.path.join(out, "noworkbook.xlsx"), "w") as z:
+        z.writestr("[Content_Types].xml", "<Types/>")
+        z.writestr("_rels/.rels", "<Relationships/>")
+    # A workbook whose sheet part is malformed XML.
+    src = zipfile.ZipFile(os.path.join(out, "form.xlsx"))
+    with zipfile.ZipFile(os.path.join(out, "badsheet.xlsx"), "w") as z:
+        for info in src.infolist():
+            data = src.read(info.filename)
+            if info.filename == "xl/worksheets/sheet1.xml":
+                data = data[: len(data) // 2]
+            z.writestr(info.filename, data)
+    # Entity expansion ("billion laughs") in the workbook part.
+    with zipfile.ZipFile(os.path.join(out, "entities.xlsx"), "w") as z:
+        for info in src.infolist():
+            data = src.read(info.filename)
+            if info.filename == "xl/worksheets/sheet1.xml":
+                lol = b'<?xml version="1.0"?><!DOCTYPE lolz [<!ENTITY lol "lol">' + b"".join(
+                    b'<!ENTITY lol%d "%s">' % (i, (b"&lol%d;" % (i - 1) if i > 1 else b"&lol;") * 10)
+                    for i in range(1, 10)) + b"]>"
+                data = lol + data[data.index(b"<worksheet"):].replace(b"\xe5\xb1\xb1\xe7\x94\xb0", b"&lol9;", 1)
+            z.writestr(info.filename, data)
+    # A part that inflates to far more than it declares is cut off by the
+    # reader; one that declares a huge size is refused before reading.
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
+        for info in src.infolist():
+            data = src.read(info.filename)
+            if info.filename == "xl/worksheets/sheet1.xml":
+                data = data.replace(b"<sheetData>", b"<sheetData>" + b" " * (300 * 1024 * 1024), 1)
+            z.writestr(info.filename, data)
+    with open(os.path.join(out, "bomb.xlsx"), "wb") as f:
+        f.write(buf.getvalue())
+
+
+def images(out):
+    PILImage.new("RGB", (64, 48), "blue").save(os.path.join(out, "blue.jpg"), "JPEG")
+    PILImage.new("RGB", (20, 10), "green").save(os.path.join(out, "green.bmp"), "BMP")
+    PILImage.new("P", (16, 16), 3).save(os.path.join(out, "tiny.gif"), "GIF")
+    with open(os.path.join(out, "fake.jpg"), "wb") as f:
+        f.write(b"\xff\xd8\xff\xe0 truncated")
+
+
+def csvs(out):
+    text = '氏名,郵便番号,備考\r\n山田,0600001,"a,b ""c""\r\n次行"\r\n鈴木,123,2024/3/5\r\n'
+    with open(os.path.join(out, "utf8.csv"), "wb") as f:
+        f.write(text.encode("utf-8"))
+    with open(os.path.join(out, "bom.csv"), "wb") as f:
+        f.write(b"\xef\xbb\xbf" + text.encode("utf-8"))
+    with open(os.path.join(out, "sjis.csv"), "wb") as f:
+        f.write(text.encode("cp932"))
+    with open(os.path.join(out, "invalid.csv"), "wb") as f:
+        f.write(b"a,b\r\n\xff\xfe\x80\x81\xfd,c\r\n")
+
+
+if __name__ == "__main__":
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    form(out)
+    odd_packages(out)
+    images(out)
+    csvs(out)
