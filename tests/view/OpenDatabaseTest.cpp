@@ -351,3 +351,24 @@ TEST_F(OpenDatabase, OldFormatDatabaseOpensWithAWarningUnlessNamedAccdb) {
     EXPECT_TRUE(services.messages.empty());
     EXPECT_FALSE(form->OldFormatDatabase);
 }
+
+TEST_F(OpenDatabase, DatabaseLockedByAnotherWriterFailsCleanly) {
+    const QString path = dir.file("locked.mdb");
+    makeDatabase(path, kMembers);
+    const QByteArray before = bytesOf(path);
+    db::Connection other;
+    other.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+    other.open();
+    other.execute("BEGIN EXCLUSIVE");
+    other.execute("INSERT INTO [会員] ([氏名]) VALUES (\"途中\")");
+
+    // A connection refused for any reason gets the password prompt once.
+    services.answerNextDialog(typePassword(""));
+    openWithDialog(path);
+    EXPECT_EQ(services.dialogsShown, QStringList{"TForm15"});
+    EXPECT_EQ(services.messageTexts(), QStringList{"パスワードが違います"});
+    expectClosedState();
+    EXPECT_FALSE(form->ADOConnection1.connected());
+    other.rollback();
+    EXPECT_EQ(bytesOf(path), before);
+}
