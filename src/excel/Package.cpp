@@ -1,7 +1,9 @@
 #include "excel/Package.h"
 
 #include <zip.h>
+#include <zlib.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -39,15 +41,26 @@ QString normalise(const QString& part) {
 std::unique_ptr<Package> Package::open(const QString& path) {
     if (!QFileInfo(path).isFile())
         throw Error(ErrorCode::FileNotFound, QStringLiteral("file not found: %1").arg(path));
+    std::unique_ptr<Package> pkg(new Package);
+    pkg->sourcePath_ = path;
+    // A workbook of ordinary size is read whole and its parts are inflated
+    // from memory; anything our directory reader does not take (zip64,
+    // encryption, odd layouts, big files) goes through libzip.
+    QFile file(path);
+    if (file.size() <= maxRawCopySource && file.open(QIODevice::ReadOnly)) {
+        pkg->sourceBytes_ = file.readAll();
+        if (pkg->indexFromMemory()) return pkg;
+        pkg->sourceBytes_.clear();
+        pkg->entries_.clear();
+        pkg->index_.clear();
+    }
     int code = 0;
     zip* z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
     if (!z)
         throw Error(
             ErrorCode::NotAWorkbook,
             QStringLiteral("%1 is not a workbook package (%2)").arg(path, zipErrorText(code)));
-    std::unique_ptr<Package> pkg(new Package);
     pkg->source_.reset(z);
-    pkg->sourcePath_ = path;
     const zip_int64_t count = zip_get_num_entries(z, 0);
     pkg->entries_.reserve(static_cast<size_t>(count));
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -61,6 +74,114 @@ std::unique_ptr<Package> Package::open(const QString& path) {
         pkg->entries_.push_back(std::move(e));
     }
     return pkg;
+}
+
+namespace {
+
+quint16 le16(const QByteArray& b, qint64 at) {
+    return quint16(uchar(b[at]) | (uchar(b[at + 1]) << 8));
+}
+quint32 le32(const QByteArray& b, qint64 at) {
+    return quint32(le16(b, at)) | (quint32(le16(b, at + 2)) << 16);
+}
+void put16(QByteArray& b, quint16 v) {
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8));
+}
+void put32(QByteArray& b, quint32 v) {
+    put16(b, quint16(v & 0xFFFF));
+    put16(b, quint16(v >> 16));
+}
+
+}  // namespace
+
+QByteArray Package::inflateRaw(const Entry& e) const {
+    const RawEntry& raw = e.raw;
+    if (raw.size > quint64(maxPartSize))
+        throw Error(ErrorCode::TooLarge,
+                    QStringLiteral("part %1 declares %2 bytes, more than the engine reads")
+                        .arg(e.name)
+                        .arg(raw.size));
+    const char* in = sourceBytes_.constData() + raw.dataOffset;
+    QByteArray out;
+    if (raw.method == 0) {
+        if (raw.compressedSize != raw.size)
+            throw Error(ErrorCode::NotAWorkbook,
+                        QStringLiteral("part %1 has inconsistent sizes").arg(e.name));
+        out = QByteArray(in, qsizetype(raw.size));
+    } else {
+        // The declared size bounds the output: a part that inflates to more
+        // than it declares is cut off and refused, never grown into.
+        out = QByteArray(qsizetype(raw.size), Qt::Uninitialized);
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+            throw Error(ErrorCode::NotAWorkbook,
+                        QStringLiteral("part %1 cannot be inflated").arg(e.name));
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        z.avail_in = uInt(raw.compressedSize);
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        const int rc = inflate(&z, Z_FINISH);
+        const uLong produced = z.total_out;
+        inflateEnd(&z);
+        if (rc != Z_STREAM_END || produced != raw.size)
+            throw Error(ErrorCode::NotAWorkbook, QStringLiteral("part %1 is corrupt").arg(e.name));
+    }
+    if (quint32(crc32(0, reinterpret_cast<const Bytef*>(out.constData()), uInt(out.size()))) !=
+        raw.crc)
+        throw Error(ErrorCode::NotAWorkbook,
+                    QStringLiteral("part %1 fails its checksum").arg(e.name));
+    return out;
+}
+
+bool Package::indexFromMemory() {
+    // Any surprise (zip64, encryption, an unknown method, offsets outside
+    // the file) returns false, and the caller reads through libzip instead.
+    const QByteArray& b = sourceBytes_;
+    const qint64 n = b.size();
+    auto give_up = [] { return false; };
+    qint64 eocd = -1;
+    for (qint64 p = n - 22; p >= 0 && p >= n - 22 - 65535; --p)
+        if (le32(b, p) == 0x06054b50) {
+            eocd = p;
+            break;
+        }
+    if (eocd < 0) return give_up();
+    const quint16 count = le16(b, eocd + 10);
+    const quint32 cdOffset = le32(b, eocd + 16);
+    if (count == 0xFFFF || cdOffset == 0xFFFFFFFF || cdOffset >= quint64(n)) return give_up();
+    entries_.reserve(count);
+    qint64 p = cdOffset;
+    for (quint16 i = 0; i < count; ++i) {
+        if (p + 46 > n || le32(b, p) != 0x02014b50) return give_up();
+        RawEntry raw;
+        raw.flags = le16(b, p + 8);
+        raw.method = le16(b, p + 10);
+        raw.time = le16(b, p + 12);
+        raw.date = le16(b, p + 14);
+        raw.crc = le32(b, p + 16);
+        raw.compressedSize = le32(b, p + 20);
+        raw.size = le32(b, p + 24);
+        const quint16 nameLen = le16(b, p + 28), extraLen = le16(b, p + 30),
+                      commentLen = le16(b, p + 32);
+        const quint32 local = le32(b, p + 42);
+        if (p + 46 + nameLen > n || (raw.flags & 1) || (raw.method != 0 && raw.method != 8) ||
+            raw.compressedSize == 0xFFFFFFFF || raw.size == 0xFFFFFFFF ||
+            quint64(local) + 30 > quint64(n) || le32(b, local) != 0x04034b50)
+            return give_up();
+        const QString name = normalise(QString::fromUtf8(b.constData() + p + 46, nameLen));
+        raw.dataOffset = qint64(local) + 30 + le16(b, local + 26) + le16(b, local + 28);
+        if (raw.dataOffset + raw.compressedSize > n) return give_up();
+        p += 46 + nameLen + extraLen + commentLen;
+        if (name.isEmpty() || name.endsWith(QLatin1Char('/')) || index_.count(name))
+            continue;  // first wins
+        Entry e;
+        e.name = name;
+        e.raw = raw;
+        index_[name] = entries_.size();
+        entries_.push_back(std::move(e));
+    }
+    return true;
 }
 
 std::unique_ptr<Package> Package::create() {
@@ -87,6 +208,7 @@ QByteArray Package::read(const QString& part) const {
     const Entry* e = find(part);
     if (!e) throw Error(ErrorCode::NotAWorkbook, QStringLiteral("part %1 is missing").arg(part));
     if (e->replaced) return e->data;
+    if (e->raw.dataOffset >= 0) return inflateRaw(*e);
     zip* z = source_.get();
     const auto idx = static_cast<zip_uint64_t>(e->sourceIndex);
     zip_stat_t st;
@@ -155,17 +277,184 @@ QStringList Package::parts() const {
     return names;
 }
 
+namespace {
+
+// One raw-deflate stream reused for every part we compress, so a save does
+// not allocate and clear deflate's window each time.
+class Deflater {
+public:
+    Deflater() {
+        ok_ = deflateInit2(&z_, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~Deflater() {
+        if (ok_) deflateEnd(&z_);
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+    // Appends the compressed data to out; false when zlib fails.
+    bool compress(const QByteArray& in, QByteArray& out) {
+        if (!ok_ || deflateReset(&z_) != Z_OK) return false;
+        const uLong bound = deflateBound(&z_, uLong(in.size()));
+        const qsizetype start = out.size();
+        out.resize(start + qsizetype(bound));
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
+        z_.avail_in = uInt(in.size());
+        z_.next_out = reinterpret_cast<Bytef*>(out.data() + start);
+        z_.avail_out = uInt(bound);
+        const int rc = deflate(&z_, Z_FINISH);
+        out.resize(start + qsizetype(bound - z_.avail_out));
+        return rc == Z_STREAM_END;
+    }
+
+private:
+    z_stream z_{};
+    bool ok_ = false;
+};
+
+QString tempPathBeside(const QFileInfo& target) {
+    return QDir(target.absolutePath())
+        .filePath(QStringLiteral(".%1.%2.tmp")
+                      .arg(target.fileName())
+                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+}
+
+// Writes bytes to a new file beside path and renames it over path.
+void replaceFile(const QString& path, const QByteArray& bytes) {
+    const QFileInfo target(path);
+    const QString temp = tempPathBeside(target);
+    QFile f(temp);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot create %1").arg(temp));
+    if (f.write(bytes) != bytes.size() || !f.flush()) {
+        f.close();
+        f.remove();
+        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot write %1").arg(path));
+    }
+    f.close();
+    if (std::rename(QFile::encodeName(temp).constData(),
+                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+        QFile::remove(temp);
+        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot replace %1").arg(path));
+    }
+}
+
+}  // namespace
+
+bool Package::saveFast(const QString& path) const {
+    static thread_local Deflater deflater;
+    qint64 expected = sourceBytes_.size() + 1024;
+    for (const Entry& e : entries_)
+        if (e.replaced) expected += e.data.size() + 128;
+    QByteArray out;
+    out.reserve(expected);
+    QByteArray central;
+    central.reserve(qsizetype(entries_.size()) * 96);
+    const QDateTime now = QDateTime::currentDateTime();
+    const quint16 dosTime =
+        quint16((now.time().hour() << 11) | (now.time().minute() << 5) | (now.time().second() / 2));
+    const quint16 dosDate =
+        quint16(((now.date().year() - 1980) << 9) | (now.date().month() << 5) | now.date().day());
+    quint16 count = 0;
+    for (const Entry& e : entries_) {
+        if (e.removed) continue;
+        if (++count == 0xFFFF || out.size() > 0x7FFFFFFF) return false;  // would need zip64
+        const QByteArray name = e.name.toUtf8();
+        RawEntry raw = e.raw;
+        QByteArray packed;
+        const QByteArray* data = nullptr;
+        if (e.replaced) {
+            raw.crc = quint32(
+                crc32(0, reinterpret_cast<const Bytef*>(e.data.constData()), uInt(e.data.size())));
+            raw.size = quint32(e.data.size());
+            raw.time = dosTime;
+            raw.date = dosDate;
+            raw.flags = 0;
+            // Images are compressed already; deflating them again gains nothing.
+            if (e.name.startsWith(QLatin1String("xl/media/")) ||
+                !deflater.compress(e.data, packed)) {
+                raw.method = 0;
+                data = &e.data;
+            } else {
+                raw.method = 8;
+                data = &packed;
+            }
+            raw.compressedSize = quint32(data->size());
+        }
+        // Sizes and CRC go into the local header, so no data descriptor
+        // follows; the UTF-8 name flag is kept, everything else cleared.
+        const quint16 flags =
+            quint16((raw.flags & 0x0800) | (name != e.name.toLatin1() ? 0x0800 : 0));
+        const quint32 offset = quint32(out.size());
+        put32(out, 0x04034b50);
+        put16(out, 20);
+        put16(out, flags);
+        put16(out, raw.method);
+        put16(out, raw.time);
+        put16(out, raw.date);
+        put32(out, raw.crc);
+        put32(out, raw.compressedSize);
+        put32(out, raw.size);
+        put16(out, quint16(name.size()));
+        put16(out, 0);
+        out.append(name);
+        if (data)
+            out.append(*data);
+        else
+            out.append(sourceBytes_.constData() + raw.dataOffset, raw.compressedSize);
+
+        put32(central, 0x02014b50);
+        put16(central, 20);
+        put16(central, 20);
+        put16(central, flags);
+        put16(central, raw.method);
+        put16(central, raw.time);
+        put16(central, raw.date);
+        put32(central, raw.crc);
+        put32(central, raw.compressedSize);
+        put32(central, raw.size);
+        put16(central, quint16(name.size()));
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put32(central, 0);
+        put32(central, offset);
+        central.append(name);
+    }
+    const quint32 cdOffset = quint32(out.size());
+    out.append(central);
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, count);
+    put16(out, count);
+    put32(out, quint32(central.size()));
+    put32(out, cdOffset);
+    put16(out, 0);
+    replaceFile(path, out);
+    return true;
+}
+
 void Package::saveTo(const QString& path) const {
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        throw Error(
+            ErrorCode::WriteFailed,
+            QStringLiteral("folder does not exist: %1").arg(QFileInfo(path).absolutePath()));
+    bool rawKnown = true;
+    for (const Entry& e : entries_)
+        if (!e.removed && !e.replaced && e.raw.dataOffset < 0) rawKnown = false;
+    if (rawKnown && saveFast(path)) return;
+    saveThroughLibzip(path);
+}
+
+void Package::saveThroughLibzip(const QString& path) const {
     const QFileInfo target(path);
     const QString dir = target.absolutePath();
     if (!QFileInfo(dir).isDir())
         throw Error(ErrorCode::WriteFailed, QStringLiteral("folder does not exist: %1").arg(dir));
     // The new archive is written beside the target and renamed over it, so
     // readers never see a half-written workbook.
-    const QString temp = QDir(dir).filePath(
-        QStringLiteral(".%1.%2.tmp")
-            .arg(target.fileName())
-            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    const QString temp = tempPathBeside(target);
     const QByteArray tempName = QFile::encodeName(temp);
     int code = 0;
     zip* out = zip_open(tempName.constData(), ZIP_CREATE | ZIP_EXCL, &code);

@@ -20,6 +20,9 @@ public:
     // Largest part the engine inflates; a bigger declared or actual size is
     // refused, so a crafted archive cannot exhaust memory.
     static constexpr qint64 maxPartSize = 256LL * 1024 * 1024;
+    // Sources up to this size are held in memory so that saving copies
+    // their untouched parts straight from it.
+    static constexpr qint64 maxRawCopySource = 64LL * 1024 * 1024;
 
     // Opens an archive; throws Error (FileNotFound, NotAWorkbook).
     static std::unique_ptr<Package> open(const QString& path);
@@ -41,9 +44,22 @@ public:
 
 private:
     Package() = default;
+    // Where an untouched part's compressed bytes lie in the source file, read
+    // from its central directory, so saving can copy them without libzip.
+    struct RawEntry {
+        qint64 dataOffset = -1;  // -1: not known, copy through libzip
+        quint32 crc = 0;
+        quint32 compressedSize = 0;
+        quint32 size = 0;
+        quint16 method = 0;
+        quint16 flags = 0;
+        quint16 time = 0;
+        quint16 date = 0;
+    };
     struct Entry {
         QString name;
         qint64 sourceIndex = -1;  // index in the source archive, -1 for new parts
+        RawEntry raw;
         bool replaced = false;
         bool removed = false;
         QByteArray data;  // the new bytes when replaced
@@ -56,6 +72,14 @@ private:
     };
     std::unique_ptr<zip, ZipCloser> source_;
     QString sourcePath_;
+    bool indexFromMemory();
+    QByteArray inflateRaw(const Entry& e) const;
+    bool saveFast(const QString& path) const;
+    void saveThroughLibzip(const QString& path) const;
+
+    // The whole source file, kept for copying raw parts; empty when the
+    // file is too large to hold or its directory is one we do not parse.
+    QByteArray sourceBytes_;
     std::vector<Entry> entries_;
     std::map<QString, size_t> index_;
     bool changed_ = false;
