@@ -122,6 +122,8 @@ void TForm1::buildControls() {
     DBGrid1 = new view::RecordGrid(central);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     column->addWidget(DBGrid1, 1);
+    // Keeps the toolbar at the top while the grid is hidden (no database).
+    column->addStretch(0);
     setCentralWidget(central);
 
     StatusBar1 = new QStatusBar(this);
