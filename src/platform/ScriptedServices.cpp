@@ -57,36 +57,35 @@ Answer ScriptedServices::message(QWidget*, const QString& text, const QString& c
     return answer;
 }
 
+namespace {
+
+// The next queued answer; a dialog nobody queued an answer for fails the
+// test and is answered as cancelled.
+template <class T>
+T takeNext(std::deque<T>& queue, const std::string& what, T cancelled) {
+    if (queue.empty()) {
+        ADD_FAILURE() << "unexpected " << what;
+        return cancelled;
+    }
+    T answer = std::move(queue.front());
+    queue.pop_front();
+    return answer;
+}
+
+}  // namespace
+
 QStringList ScriptedServices::openFiles(QWidget*, const FileDialogRequest& request) {
     fileRequests.push_back(request);
-    if (opens_.empty()) {
-        ADD_FAILURE() << "unexpected open dialog: " << request.filter.toStdString();
-        return {};
-    }
-    QStringList files = opens_.front();
-    opens_.pop_front();
-    return files;
+    return takeNext(opens_, "open dialog: " + request.filter.toStdString(), QStringList());
 }
 
 QString ScriptedServices::saveFile(QWidget*, const FileDialogRequest& request) {
     fileRequests.push_back(request);
-    if (saves_.empty()) {
-        ADD_FAILURE() << "unexpected save dialog: " << request.filter.toStdString();
-        return {};
-    }
-    QString file = saves_.front();
-    saves_.pop_front();
-    return file;
+    return takeNext(saves_, "save dialog: " + request.filter.toStdString(), QString());
 }
 
 QString ScriptedServices::chooseFolder(QWidget*, const QString& caption) {
-    if (folders_.empty()) {
-        ADD_FAILURE() << "unexpected folder dialog: " << caption.toStdString();
-        return {};
-    }
-    QString folder = folders_.front();
-    folders_.pop_front();
-    return folder;
+    return takeNext(folders_, "folder dialog: " + caption.toStdString(), QString());
 }
 
 bool ScriptedServices::clipboardHasText() { return !clipboard.isEmpty(); }
@@ -105,13 +104,7 @@ void ScriptedServices::setBusy(bool busy) {
 }
 
 bool ScriptedServices::choosePrinter(QWidget*, QPrinter&) {
-    if (printers_.empty()) {
-        ADD_FAILURE() << "unexpected printer dialog";
-        return false;
-    }
-    bool accepted = printers_.front();
-    printers_.pop_front();
-    return accepted;
+    return takeNext(printers_, "printer dialog", false);
 }
 
 int ScriptedServices::execDialog(QDialog* dialog) {
