@@ -19,6 +19,24 @@
 
 namespace {
 
+// The one place where an error nobody foresaw ends up when a handler did not
+// catch it: the user sees it and the action ends where it stood, instead of
+// the error unwinding through the event loop and ending the program.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    platform::Services* services = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            if (services) services->showError(activeWindow(), e);
+            return false;
+        }
+    }
+};
+
 int run(QApplication& application, platform::QtServices& services) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tesmora"));
@@ -58,13 +76,15 @@ int run(QApplication& application, platform::QtServices& services) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tesmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 
     platform::QtServices services(TESMORA_WORKBOOK_ENGINE != 0);
+    application.services = &services;
     platform::runGuarded(services, nullptr, [&] { run(application, services); });
+    application.services = nullptr;  // the services go before the application
     return 0;
 }
