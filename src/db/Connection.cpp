@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <functional>
 
 namespace db {
 
@@ -19,8 +20,37 @@ Error::Error(Code code, const QString& message)
 
 namespace {
 
-// Splits "key=value;key=value" where a value may stand in double or single
-// quotes to hold a ";".
+bool isKnownKey(const QString& rawKey) {
+    const QString key = rawKey.simplified().toLower();
+    static const QStringList known = {QStringLiteral("provider"), QStringLiteral("data source"),
+                                      QStringLiteral("persist security info"), QStringLiteral("user id"),
+                                      QStringLiteral("password"), QStringLiteral("mode"),
+                                      QStringLiteral("extended properties"), QStringLiteral("locale identifier")};
+    return known.contains(key) || key.startsWith(QLatin1String("jet oledb:"));
+}
+
+// A path or a password is free text that may hold ";": such a value runs on
+// until the next ";" that starts a known item (or the end).
+bool isFreeText(const QString& rawKey) {
+    const QString key = rawKey.simplified().toLower();
+    return key == QLatin1String("data source") || key == QLatin1String("jet oledb:database password") ||
+           key == QLatin1String("password");
+}
+
+qsizetype endOfValue(const QString& text, qsizetype from, bool freeText) {
+    qsizetype semi = text.indexOf(QLatin1Char(';'), from);
+    while (freeText && semi >= 0) {
+        const qsizetype after = semi + 1;
+        if (text.mid(after).trimmed().isEmpty()) break;
+        const qsizetype eq = text.indexOf(QLatin1Char('='), after);
+        if (eq >= 0 && isKnownKey(text.mid(after, eq - after))) break;
+        semi = text.indexOf(QLatin1Char(';'), after);
+    }
+    return semi < 0 ? text.size() : semi;
+}
+
+// Splits "key=value;key=value". A value may stand in double or single quotes
+// to hold a ";" itself.
 std::vector<std::pair<QString, QString>> splitPairs(const QString& text) {
     std::vector<std::pair<QString, QString>> out;
     qsizetype i = 0;
@@ -36,23 +66,24 @@ std::vector<std::pair<QString, QString>> splitPairs(const QString& text) {
             i = semi + 1;
             continue;
         }
-        QString key = text.mid(i, eq - i).trimmed();
+        const QString key = text.mid(i, eq - i).trimmed();
         qsizetype v = eq + 1;
         while (v < n && text[v] == QLatin1Char(' ')) ++v;
-        QString value;
         if (v < n && (text[v] == QLatin1Char('"') || text[v] == QLatin1Char('\''))) {
-            QChar q = text[v];
-            qsizetype close = text.indexOf(q, v + 1);
-            if (close < 0) throw Error(Error::Code::Syntax, QStringLiteral("connection string value without its closing quote"));
-            value = text.mid(v + 1, close - v - 1);
-            qsizetype next = text.indexOf(QLatin1Char(';'), close);
-            i = next < 0 ? n : next + 1;
-        } else {
-            qsizetype next = text.indexOf(QLatin1Char(';'), v);
-            value = text.mid(v, (next < 0 ? n : next) - v);
-            i = next < 0 ? n : next + 1;
+            const qsizetype close = text.indexOf(text[v], v + 1);
+            qsizetype next = close < 0 ? -1 : close + 1;
+            while (next >= 0 && next < n && text[next] == QLatin1Char(' ')) ++next;
+            if (close >= 0 && (next >= n || text[next] == QLatin1Char(';'))) {
+                out.emplace_back(key, text.mid(v + 1, close - v - 1));
+                i = next + 1;
+                continue;
+            }
         }
-        out.emplace_back(key, value);
+        // Unquoted: taken as written, blanks included (they may belong to a
+        // password).
+        const qsizetype end = endOfValue(text, eq + 1, isFreeText(key));
+        out.emplace_back(key, text.mid(eq + 1, end - eq - 1));
+        i = end + 1;
     }
     return out;
 }
@@ -71,6 +102,9 @@ ConnectionString ConnectionString::parse(const QString& text) {
             haveSource = true;
         } else if (k == QLatin1String("persist security info")) {
             cs.persistSecurityInfo = value.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        } else if (k == QLatin1String("mode")) {
+            // ADO's connect mode; "Read" opens the file without write access.
+            cs.readOnly = value.trimmed().compare(QLatin1String("read"), Qt::CaseInsensitive) == 0;
         } else if (k == QLatin1String("jet oledb:database password")) {
             // A password is taken as typed: blanks are part of it.
             cs.password = value;
@@ -111,7 +145,9 @@ void checkDatabaseFile(const QString& path) {
 Handle openHandle(const QString& path, bool* readOnly) {
     checkDatabaseFile(path);
     QFileInfo info(path);
-    *readOnly = !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
+    // The journal is written beside the file, so an unwritable folder makes
+    // the file read-only too.
+    *readOnly = *readOnly || !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
     sqlite3* raw = nullptr;
     QByteArray p = QFile::encodeName(path);
     int flags = (*readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
@@ -170,6 +206,7 @@ void Connection::open() {
     ConnectionString cs = ConnectionString::parse(connectionString_);
     auto impl = std::make_unique<Impl>();
     impl->path = cs.dataSource;
+    impl->readOnly = cs.readOnly;
     impl->handle = openHandle(cs.dataSource, &impl->readOnly);
     // Like the engine's own database password: an unprotected file opens with
     // or without one; a protected file needs exactly its password.
@@ -267,22 +304,39 @@ void Transaction::commit() {
     done_ = true;
 }
 
-void setDatabasePassword(const QString& path, const QString& currentPassword, const QString& newPassword) {
+namespace {
+
+// Opens a file with its password to change our bookkeeping in it.
+void changeBookkeeping(const QString& path, const QString& password, const std::function<void(sqlite3*)>& change) {
     Connection c;
-    QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Jet OLEDB:Database Password=\"%2\"")
-                     .arg(path, currentPassword);
-    if (currentPassword.contains(QLatin1Char('"')))
-        cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Jet OLEDB:Database Password='%2'").arg(path, currentPassword);
-    c.setConnectionString(cs);
+    const QChar quote = password.contains(QLatin1Char('"')) ? QLatin1Char('\'') : QLatin1Char('"');
+    c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Jet OLEDB:Database Password=")
+                              .arg(path) +
+                          quote + password + quote);
     c.open();
     if (c.readOnly()) throw Error(Error::Code::Locked, QStringLiteral("the file is read-only: %1").arg(path));
-    QString hash = newPassword.isEmpty() ? QString() : hashPassword(newPassword);
     Transaction t(c);
-    if (newPassword.isEmpty())
-        removeEntry(c.handle(), QStringLiteral("password"));
-    else
-        writeEntry(c.handle(), QStringLiteral("password"), QString(), hash);
+    change(c.handle());
     t.commit();
+}
+
+}  // namespace
+
+void setDatabasePassword(const QString& path, const QString& currentPassword, const QString& newPassword) {
+    // Hash before the transaction starts: it is the slow part.
+    const QString hash = newPassword.isEmpty() ? QString() : hashPassword(newPassword);
+    changeBookkeeping(path, currentPassword, [&](sqlite3* h) {
+        if (newPassword.isEmpty())
+            removeEntry(h, QStringLiteral("password"));
+        else
+            writeEntry(h, QStringLiteral("password"), QString(), hash);
+    });
+}
+
+void setEngineType(const QString& path, const QString& password, int engineType) {
+    changeBookkeeping(path, password, [&](sqlite3* h) {
+        writeEntry(h, QStringLiteral("engine"), QString(), QString::number(engineType));
+    });
 }
 
 }  // namespace db

@@ -88,6 +88,7 @@ struct ConnectionString {
     QString dataSource;               // database file path
     std::optional<QString> password;  // present when the string names one (may be "")
     bool persistSecurityInfo = false;
+    bool readOnly = false;            // "Mode=Read"
 
     static ConnectionString parse(const QString& text);  // throws Error(Syntax)
 };
@@ -105,6 +106,11 @@ void createDatabase(const QString& path);
 // password; the file itself is not encrypted). An empty password clears it.
 void setDatabasePassword(const QString& path, const QString& currentPassword,
                          const QString& newPassword);
+
+// Marks the file's format as Catalog::engineType() reports it (5 for the
+// current format, 4 and below for older ones whose data the program must
+// not change). Used to prepare files; the program itself only reads it.
+void setEngineType(const QString& path, const QString& password, int engineType);
 
 class DataSet;
 

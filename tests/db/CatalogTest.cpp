@@ -54,3 +54,12 @@ TEST_F(DbTest, CatalogueNeedsThePasswordToo) {
     QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path + QStringLiteral(";Jet OLEDB:Database Password=pw");
     EXPECT_EQ(db::Catalog(cs).tables().size(), 2u);
 }
+
+TEST_F(DbTest, EngineTypeMarksAnOldFormatFile) {
+    connection.close();
+    db::setEngineType(path, QString(), 4);
+    EXPECT_EQ(db::Catalog(connectionStringFor(path)).engineType(), 4);
+    // The marker is bookkeeping, never one of the user's tables.
+    connection.open();
+    EXPECT_EQ(connection.tableNames(), QStringList());
+}

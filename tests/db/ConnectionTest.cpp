@@ -28,6 +28,16 @@ TEST(ConnectionString, ParsesTheFormsTheProgramWrites) {
     EXPECT_EQ(cs.dataSource, "/x;y.mdb");
     EXPECT_EQ(cs.password.value_or(QString()), "a;b=c");
 
+    // The program appends paths and typed passwords as they are: a ";" inside
+    // them must not cut them short, and blanks belong to a password.
+    cs = db::ConnectionString::parse(QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/home/a;b/x.mdb;Persist Security Info=False;"
+        "Jet OLEDB:Database Password= p;w=1 "));
+    EXPECT_EQ(cs.dataSource, "/home/a;b/x.mdb");
+    EXPECT_EQ(cs.password.value_or(QString()), " p;w=1 ");
+    EXPECT_FALSE(cs.readOnly);
+    EXPECT_TRUE(db::ConnectionString::parse(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x.mdb;Mode=Read")).readOnly);
+
     for (const char* bad : {"Data Source=/x.mdb", "Provider=SQLOLEDB;Data Source=/x.mdb",
                             "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False", "Provider=Microsoft.Jet.OLEDB.4.0;junk"})
         EXPECT_EQ(errorCode([&] { db::ConnectionString::parse(QString::fromUtf8(bad)); }), Error::Code::Syntax) << bad;
@@ -118,31 +128,47 @@ TEST_F(BadFileTest, NonDatabasesFailCleanlyAndStayUntouched) {
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("none.mdb"))));
 }
 
-TEST_F(BadFileTest, ReadOnlyFileReadsButRefusesWrites) {
-    QString p = dir.file(QStringLiteral("ro.mdb"));
-    db::createDatabase(p);
-    {
+class ReadOnlyTest : public BadFileTest {
+protected:
+    QString p;
+    void SetUp() override {
+        p = dir.file(QStringLiteral("ro.mdb"));
+        db::createDatabase(p);
         db::Connection c;
         c.setConnectionString(connectionStringFor(p));
         c.open();
         c.execute(QStringLiteral("CREATE TABLE T (a INTEGER)"));
         c.execute(QStringLiteral("INSERT INTO T VALUES (1)"));
     }
+    // Reads work, every kind of write is refused, and the file stays as it was.
+    void expectReadOnly(const QString& connectionString) {
+        QByteArray before = contentOf(p);
+        db::Connection c;
+        c.setConnectionString(connectionString);
+        c.open();
+        EXPECT_TRUE(c.readOnly());
+        db::DataSet ds(c);
+        ds.setCommandText(QStringLiteral("SELECT * FROM T"));
+        ds.open();
+        EXPECT_EQ(ds.recordCount(), 1);
+        EXPECT_FALSE(ds.canModify());
+        EXPECT_EQ(errorCode([&] { ds.edit(); }), Error::Code::ReadOnly);
+        EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("INSERT INTO T VALUES (2)")); }), Error::Code::Locked);
+        EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("CREATE VIEW V AS SELECT * FROM T")); }), Error::Code::Locked);
+        c.close();
+        EXPECT_EQ(contentOf(p), before);
+    }
+};
+
+TEST_F(ReadOnlyTest, ReadModeOpensWithoutWriting) {
+    expectReadOnly(connectionStringFor(p) + QStringLiteral(";Mode=Read"));
+}
+
+TEST_F(ReadOnlyTest, FileWithoutWritePermission) {
     QFile::setPermissions(p, QFileDevice::ReadOwner | QFileDevice::ReadUser);
     if (QFileInfo(p).isWritable()) GTEST_SKIP() << "running as root: permissions are not enforced";
-    QByteArray before = contentOf(p);
-    db::Connection c;
-    c.setConnectionString(connectionStringFor(p));
-    c.open();
-    EXPECT_TRUE(c.readOnly());
-    db::DataSet ds(c);
-    ds.setCommandText(QStringLiteral("SELECT * FROM T"));
-    ds.open();
-    EXPECT_EQ(ds.recordCount(), 1);
-    EXPECT_FALSE(ds.canModify());
-    EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("INSERT INTO T VALUES (2)")); }), Error::Code::Locked);
-    c.close();
-    EXPECT_EQ(contentOf(p), before);
+    expectReadOnly(connectionStringFor(p));
+    EXPECT_EQ(errorCode([&] { db::setDatabasePassword(p, QString(), QStringLiteral("x")); }), Error::Code::Locked);
 }
 
 TEST_F(BadFileTest, FileLockedByAnotherProgramFailsAsLocked) {

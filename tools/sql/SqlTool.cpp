@@ -9,10 +9,12 @@ namespace sqltool {
 namespace {
 
 const char kUsage[] =
-    "usage: tesmora-sql DATABASE [--password P] [--set-password NEW] [--create] [--] STATEMENT...\n"
+    "usage: tesmora-sql DATABASE [--password P] [--set-password NEW] [--engine-type N] [--create] [--] STATEMENT...\n"
     "  Runs each Access-dialect statement in order; rows of a SELECT are printed as CSV\n"
     "  with a header line. --set-password sets the database password after the\n"
-    "  statements (an empty NEW clears it); --create makes a new empty database first.\n";
+    "  statements (an empty NEW clears it); --engine-type marks the file's format (5 current,\n"
+    "  4 or less an old one the program will not change); --create makes a new empty\n"
+    "  database first.\n";
 
 void write(std::ostream& os, const QString& s) {
     QByteArray utf8 = s.toUtf8();
@@ -50,18 +52,20 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err) {
         return args.isEmpty() ? 2 : 0;
     }
     const QString path = args.first();
-    std::optional<QString> password, newPassword;
+    std::optional<QString> password, newPassword, engineType;
     bool create = false;
     QStringList statements;
     bool optionsDone = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (!optionsDone && (a == QLatin1String("--password") || a == QLatin1String("--set-password"))) {
+        if (!optionsDone && (a == QLatin1String("--password") || a == QLatin1String("--set-password") ||
+                             a == QLatin1String("--engine-type"))) {
             if (i + 1 >= args.size()) {
                 err << "tesmora-sql: " << a.toStdString() << " needs a value\n" << kUsage;
                 return 2;
             }
-            (a == QLatin1String("--password") ? password : newPassword) = args[++i];
+            (a == QLatin1String("--password") ? password : a == QLatin1String("--engine-type") ? engineType : newPassword) =
+                args[++i];
         } else if (!optionsDone && a == QLatin1String("--create")) {
             create = true;
         } else if (!optionsDone && a == QLatin1String("--")) {
@@ -70,7 +74,13 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err) {
             statements << a;
         }
     }
-    if (statements.isEmpty() && !newPassword && !create) {
+    bool engineOk = true;
+    const int engine = engineType ? engineType->toInt(&engineOk) : 0;
+    if (!engineOk) {
+        err << "tesmora-sql: --engine-type needs a whole number\n";
+        return 2;
+    }
+    if (statements.isEmpty() && !newPassword && !create && !engineType) {
         err << kUsage;
         return 2;
     }
@@ -104,6 +114,7 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err) {
             if (!headerDone) header();
         }
         connection.close();
+        if (engineType) db::setEngineType(path, password.value_or(QString()), engine);
         if (newPassword) db::setDatabasePassword(path, password.value_or(QString()), *newPassword);
     } catch (const db::Error& e) {
         write(err, QStringLiteral("tesmora-sql: %1\n").arg(e.message()));
