@@ -75,15 +75,9 @@ void Command::query(const std::function<void(const std::vector<QVariant>& row)>&
     impl_->columnNames.clear();
     impl_->columnTypes.clear();
     for (int i = 0; i < n; ++i) {
-        impl_->columnNames << QString::fromUtf8(sqlite3_column_name(st.get(), i));
-        const char* decl = sqlite3_column_decltype(st.get(), i);
-        const char* table = sqlite3_column_table_name(st.get(), i);
-        const char* origin = sqlite3_column_origin_name(st.get(), i);
-        int autoinc = 0;
-        if (table && origin)
-            sqlite3_table_column_metadata(impl_->connection.handle(), sqlite3_column_database_name(st.get(), i), table,
-                                          origin, nullptr, nullptr, nullptr, nullptr, &autoinc);
-        impl_->columnTypes.push_back(columnTypeFromDeclared(decl ? QString::fromUtf8(decl) : QString(), autoinc).code);
+        ResultColumn c = describeColumn(impl_->connection.handle(), st.get(), i);
+        impl_->columnNames << c.name;
+        impl_->columnTypes.push_back(c.type.code);
     }
     std::vector<QVariant> values(static_cast<size_t>(n));
     struct ResetOnExit {

@@ -4,6 +4,7 @@
 #include "db/Types.h"
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 #include <unordered_map>
 
@@ -128,12 +129,7 @@ std::optional<SingleTable> singleTableSelect(const QString& sql) {
     return st;
 }
 
-struct Column {
-    QString name;
-    ColumnType type;
-    QString originTable;
-    QString originColumn;
-    bool autoIncrement = false;
+struct Column : ResultColumn {
     bool canModify = false;
 };
 
@@ -170,6 +166,38 @@ struct DataSet::Impl {
     std::vector<bool> changed;
 
     mutable std::unordered_map<qint64, std::vector<QVariant>> cache;
+
+    // Row of a rowid, for bookmarks: output walks every selected row's
+    // bookmark, so a linear search would make that quadratic. Rows in rowid
+    // order (no ORDER BY) are searched directly; any other order through a
+    // sorted copy built on first use and dropped whenever rows change.
+    enum class RowIndex { Unknown, RowidsSorted, Built };
+    mutable RowIndex rowIndex = RowIndex::Unknown;
+    mutable std::vector<std::pair<qint64, int>> sortedRowids;
+
+    void rowsChanged() {
+        rowIndex = RowIndex::Unknown;
+        sortedRowids = {};
+    }
+
+    int rowOfRowid(qint64 id) const {
+        if (rowIndex == RowIndex::Unknown) {
+            if (std::is_sorted(rowids.begin(), rowids.end())) {
+                rowIndex = RowIndex::RowidsSorted;
+            } else {
+                sortedRowids.resize(rowids.size());
+                for (size_t i = 0; i < rowids.size(); ++i) sortedRowids[i] = {rowids[i], int(i)};
+                std::sort(sortedRowids.begin(), sortedRowids.end());
+                rowIndex = RowIndex::Built;
+            }
+        }
+        if (rowIndex == RowIndex::RowidsSorted) {
+            auto it = std::lower_bound(rowids.begin(), rowids.end(), id);
+            return it != rowids.end() && *it == id ? int(it - rowids.begin()) : -1;
+        }
+        auto it = std::lower_bound(sortedRowids.begin(), sortedRowids.end(), std::make_pair(id, INT_MIN));
+        return it != sortedRowids.end() && it->first == id ? it->second : -1;
+    }
 
     Impl(DataSet* s, Connection& c) : self(s), connection(c) {}
 
@@ -268,19 +296,7 @@ void DataSet::Impl::open() {
     std::vector<Column> cols;
     for (int i = 0; i < meta.columnCount(); ++i) {
         Column c;
-        c.name = QString::fromUtf8(sqlite3_column_name(meta.get(), i));
-        const char* decl = sqlite3_column_decltype(meta.get(), i);
-        const char* table = sqlite3_column_table_name(meta.get(), i);
-        const char* origin = sqlite3_column_origin_name(meta.get(), i);
-        const char* dbName = sqlite3_column_database_name(meta.get(), i);
-        if (table && origin) {
-            c.originTable = QString::fromUtf8(table);
-            c.originColumn = QString::fromUtf8(origin);
-            int notNull = 0, primary = 0, autoinc = 0;
-            sqlite3_table_column_metadata(h, dbName, table, origin, nullptr, nullptr, &notNull, &primary, &autoinc);
-            c.autoIncrement = autoinc != 0;
-        }
-        c.type = columnTypeFromDeclared(decl ? QString::fromUtf8(decl) : QString(), c.autoIncrement);
+        static_cast<ResultColumn&>(c) = describeColumn(h, meta.get(), i);
         cols.push_back(c);
     }
 
@@ -325,6 +341,7 @@ void DataSet::Impl::open() {
     columns = std::move(cols);
     byRowId = rowIdentity;
     rowids = std::move(ids);
+    rowsChanged();
     positionCount = count;
     rowStatement = std::move(rowSt);
     blockStatement = std::move(blockSt);
@@ -375,6 +392,7 @@ void DataSet::Impl::post() {
         for (int c : cols) st.bindStorage(pos++, stored[size_t(c)]);
         st.step();
         rowids.push_back(sqlite3_last_insert_rowid(h));
+        rowsChanged();
     }
     buffer.clear();
     stored.clear();
@@ -415,6 +433,7 @@ void DataSet::close() {
     impl_->rowStatement = Statement();
     impl_->blockStatement = Statement();
     impl_->rowids = {};
+    impl_->rowsChanged();
     impl_->cache.clear();
     impl_->columns.clear();
     impl_->buffer.clear();
@@ -583,6 +602,7 @@ void DataSet::remove() {
     st.step();
     impl_->forget(row);
     impl_->rowids.erase(impl_->rowids.begin() + row);
+    impl_->rowsChanged();
     emit rowRemoved(row);
     const int n = impl_->rowCount();
     impl_->eof = n == 0;
@@ -599,8 +619,7 @@ bool DataSet::gotoBookmark(Bookmark b) {
     if (!active() || b == kNoBookmark) return false;
     int row = -1;
     if (impl_->byRowId) {
-        auto it = std::find(impl_->rowids.begin(), impl_->rowids.end(), b);
-        if (it != impl_->rowids.end()) row = int(it - impl_->rowids.begin());
+        row = impl_->rowOfRowid(b);
     } else if (b >= 0 && b < impl_->positionCount) {
         row = int(b);
     }

@@ -111,6 +111,24 @@ ColumnType columnTypeFromDeclared(const QString& declared, bool autoIncrement) {
     return t;
 }
 
+ResultColumn describeColumn(sqlite3* handle, sqlite3_stmt* stmt, int i) {
+    ResultColumn c;
+    c.name = QString::fromUtf8(sqlite3_column_name(stmt, i));
+    const char* decl = sqlite3_column_decltype(stmt, i);
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin = sqlite3_column_origin_name(stmt, i);
+    if (table && origin) {
+        c.originTable = QString::fromUtf8(table);
+        c.originColumn = QString::fromUtf8(origin);
+        int autoinc = 0;
+        sqlite3_table_column_metadata(handle, sqlite3_column_database_name(stmt, i), table, origin, nullptr, nullptr,
+                                      nullptr, nullptr, &autoinc);
+        c.autoIncrement = autoinc != 0;
+    }
+    c.type = columnTypeFromDeclared(decl ? QString::fromUtf8(decl) : QString(), c.autoIncrement);
+    return c;
+}
+
 QString storageDateTime(const QDateTime& dt) {
     const QTime t = dt.time();
     QString s = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));

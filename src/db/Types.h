@@ -18,6 +18,17 @@ struct ColumnType {
 // "COUNTER" rewritten to "INTEGER" is told apart by autoIncrement).
 ColumnType columnTypeFromDeclared(const QString& declared, bool autoIncrement);
 
+// One column of a prepared statement's result: its name, where it comes from
+// (empty for an expression) and its type.
+struct ResultColumn {
+    QString name;
+    QString originTable;
+    QString originColumn;
+    bool autoIncrement = false;
+    ColumnType type;
+};
+ResultColumn describeColumn(sqlite3* handle, sqlite3_stmt* stmt, int column);
+
 // Stored text of a date-time: "YYYY-MM-DD HH:MM:SS", with ".zzz" only when
 // the milliseconds are not zero (so two rows written within one second can
 // still carry distinct times).

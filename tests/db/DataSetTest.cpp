@@ -200,6 +200,23 @@ TEST_F(DataSetTest, BookmarksFindTheSameRecordAfterRequery) {
     EXPECT_EQ(ds->field(1).asString(), name);
     openSql(QStringLiteral("SELECT * FROM T WHERE 数 > 100"));
     EXPECT_FALSE(ds->gotoBookmark(mark));
+
+    // Every row's bookmark finds its own row again, in rowid order and in any
+    // other order, also after rows were added and deleted.
+    for (const char* sql : {"SELECT * FROM T", "SELECT * FROM T ORDER BY 数 DESC"}) {
+        openSql(QString::fromUtf8(sql));
+        ds->append();
+        ds->post();
+        ds->moveTo(2);
+        ds->remove();
+        std::vector<std::pair<DataSet::Bookmark, QString>> marks;
+        for (ds->first(); !ds->eof(); ds->next()) marks.emplace_back(ds->bookmark(), ds->field(0).asString());
+        std::reverse(marks.begin(), marks.end());
+        for (const auto& [b, id] : marks) {
+            ASSERT_TRUE(ds->gotoBookmark(b)) << sql;
+            EXPECT_EQ(ds->field(0).asString(), id) << sql;
+        }
+    }
 }
 
 TEST_F(DataSetTest, ViewsJoinsAndGroupsAreReadOnlyButReadable) {
