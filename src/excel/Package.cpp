@@ -340,6 +340,21 @@ void replaceFile(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
+// The fields that local headers and central directory entries share, from
+// the flags to the (empty) extra field's length.
+void Package::putEntryFields(QByteArray& b, quint16 flags, const RawEntry& raw,
+                             const QByteArray& name) {
+    put16(b, flags);
+    put16(b, raw.method);
+    put16(b, raw.time);
+    put16(b, raw.date);
+    put32(b, raw.crc);
+    put32(b, raw.compressedSize);
+    put32(b, raw.size);
+    put16(b, quint16(name.size()));
+    put16(b, 0);
+}
+
 bool Package::saveFast(const QString& path) const {
     static thread_local Deflater deflater;
     qint64 expected = sourceBytes_.size() + 1024;
@@ -387,15 +402,7 @@ bool Package::saveFast(const QString& path) const {
         const quint32 offset = quint32(out.size());
         put32(out, 0x04034b50);
         put16(out, 20);
-        put16(out, flags);
-        put16(out, raw.method);
-        put16(out, raw.time);
-        put16(out, raw.date);
-        put32(out, raw.crc);
-        put32(out, raw.compressedSize);
-        put32(out, raw.size);
-        put16(out, quint16(name.size()));
-        put16(out, 0);
+        putEntryFields(out, flags, raw, name);
         out.append(name);
         if (data)
             out.append(*data);
@@ -405,15 +412,7 @@ bool Package::saveFast(const QString& path) const {
         put32(central, 0x02014b50);
         put16(central, 20);
         put16(central, 20);
-        put16(central, flags);
-        put16(central, raw.method);
-        put16(central, raw.time);
-        put16(central, raw.date);
-        put32(central, raw.crc);
-        put32(central, raw.compressedSize);
-        put32(central, raw.size);
-        put16(central, quint16(name.size()));
-        put16(central, 0);
+        putEntryFields(central, flags, raw, name);
         put16(central, 0);
         put16(central, 0);
         put16(central, 0);

@@ -75,6 +75,8 @@ private:
     bool indexFromMemory();
     QByteArray inflateRaw(const Entry& e) const;
     bool saveFast(const QString& path) const;
+    static void putEntryFields(QByteArray& b, quint16 flags, const RawEntry& raw,
+                               const QByteArray& name);
     void saveThroughLibzip(const QString& path) const;
 
     // The whole source file, kept for copying raw parts; empty when the

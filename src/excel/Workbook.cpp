@@ -670,6 +670,83 @@ void setNumberValue(pugi::xml_node cell, double number) {
 
 }  // namespace
 
+// Shifts the relative references of a formula by rows and columns, leaving
+// "$"-fixed parts, string literals and quoted sheet names alone; a reference
+// pushed off the sheet becomes #REF!.
+QString shiftFormula(const QString& formula, int rows, int cols) {
+    static const QRegularExpression ref(
+        QStringLiteral("^(\\$?)([A-Za-z]{1,3})(\\$?)([0-9]{1,7})(?![A-Za-z0-9_(.!])"));
+    QString out;
+    out.reserve(formula.size() + 8);
+    const qsizetype n = formula.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = formula[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            qsizetype j = i + 1;
+            while (j < n && !(formula[j] == c && (j + 1 >= n || formula[j + 1] != c)))
+                j += formula[j] == c ? 2 : 1;
+            out += formula.mid(i, j + 1 - i);
+            i = j + 1;
+            continue;
+        }
+        const bool startsName =
+            i == 0 || !(formula[i - 1].isLetterOrNumber() || formula[i - 1] == QLatin1Char('_') ||
+                        formula[i - 1] == QLatin1Char('.'));
+        if (startsName && (c.isLetter() || c == QLatin1Char('$'))) {
+            const auto m = ref.match(QStringView(formula).mid(i));
+            if (m.hasMatch()) {
+                int col = 0;
+                for (QChar l : m.captured(2)) col = col * 26 + (l.toUpper().unicode() - 'A' + 1);
+                int row = m.captured(4).toInt();
+                if (m.captured(1).isEmpty()) col += cols;
+                if (m.captured(3).isEmpty()) row += rows;
+                if (col < 1 || col > 16384 || row < 1 || row > 1048576)
+                    out += QStringLiteral("#REF!");
+                else
+                    out +=
+                        m.captured(1) + columnLetters(col) + m.captured(3) + QString::number(row);
+                i += m.capturedLength(0);
+                continue;
+            }
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+namespace {
+
+// A cell about to lose its formula may be the master of a shared formula,
+// whose text the other cells of the group refer to. Those cells get the
+// formula written out in full first, so they keep computing what they did.
+void detachSharedFormula(SheetData& sheet, pugi::xml_node cell) {
+    const pugi::xml_node f = xml::child(cell, "f");
+    if (!f || std::strcmp(f.attribute("t").value(), "shared") != 0 || !*f.child_value()) return;
+    const auto master = parseCellRef(xml::text(cell.attribute("r")));
+    const auto group = parseRangeRef(xml::text(f.attribute("ref")));
+    if (!master || !group) return;
+    const QString text = xml::text(f);
+    const std::string si = f.attribute("si").value();
+    for (auto it = sheet.rows.lower_bound(group->first.row);
+         it != sheet.rows.end() && it->first <= group->last.row; ++it)
+        for (auto& [col, other] : it->second.cells) {
+            if (other == cell || !group->contains(it->first, col)) continue;
+            pugi::xml_node of = xml::child(other, "f");
+            if (!of || si != of.attribute("si").value() ||
+                std::strcmp(of.attribute("t").value(), "shared") != 0)
+                continue;
+            of.remove_attribute("t");
+            of.remove_attribute("si");
+            of.remove_attribute("ref");
+            of.text().set(shiftFormula(text, it->first - master->row, col - master->col)
+                              .toUtf8()
+                              .constData());
+        }
+}
+
+}  // namespace
+
 // A text is a number only when the number reads back as exactly that text:
 // "0600001", "+5", "1.50" and 16-digit codes stay texts, so no value a user
 // wrote is altered on its way into a form.
@@ -689,6 +766,7 @@ void Worksheet::setCellText(int row, int col, const QString& text) {
     if (text.isEmpty()) {
         const pugi::xml_node existing = findCell(s, row, col);
         if (!existing) return;  // nothing to clear; no empty cell is created
+        detachSharedFormula(s, existing);
         if (clearValue(existing)) impl.formulaOverwritten = true;
     } else {
         std::optional<double> number = numberThatKeepsText(text);
@@ -696,6 +774,7 @@ void Worksheet::setCellText(int row, int col, const QString& text) {
         if (!number && text.size() <= 32 && text.front().isDigit())
             date = text::parseDateTime(text);
         pugi::xml_node cell = ensureCell(s, row, col);
+        detachSharedFormula(s, cell);
         if (clearValue(cell)) impl.formulaOverwritten = true;
         if (number) {
             setNumberValue(cell, *number);
@@ -720,6 +799,7 @@ void Worksheet::setCellString(int row, int col, const QString& text) {
     WorkbookImpl& impl = *book_.impl_;
     pugi::xml_node cell = text.isEmpty() ? findCell(s, row, col) : ensureCell(s, row, col);
     if (!cell) return;
+    detachSharedFormula(s, cell);
     if (clearValue(cell)) impl.formulaOverwritten = true;
     if (!text.isEmpty()) setStringValue(cell, text);
     s.dirty = s.cellsChanged = true;

@@ -134,4 +134,8 @@ private:
     friend class Worksheet;
 };
 
+// Shifts a formula's relative references (used when a shared formula is
+// written out for the cells of its group).
+QString shiftFormula(const QString& formula, int rows, int cols);
+
 }  // namespace excel

@@ -186,3 +186,27 @@ TEST(WorkbookWriteTest, HyperlinkWithTextAndRelationship) {
     EXPECT_EQ(r[QStringLiteral("t10")].toString(), QStringLiteral("https://example.org/"));
     EXPECT_EQ(r[QStringLiteral("n")].toInt(), 2);
 }
+
+TEST(WorkbookWriteTest, OverwritingASharedFormulaKeepsTheRestOfItsGroup) {
+    EXPECT_EQ(shiftFormula(QStringLiteral("B3*2+$B$3"), 1, 0), QStringLiteral("B4*2+$B$3"));
+    EXPECT_EQ(shiftFormula(QStringLiteral("SUM(A1:B2)&\"A1\"&'S 1'!C3"), 2, 1),
+              QStringLiteral("SUM(B3:C4)&\"A1\"&'S 1'!D5"));
+    EXPECT_EQ(shiftFormula(QStringLiteral("LOG10(A$1)+A1"), -1, 0),
+              QStringLiteral("LOG10(A$1)+#REF!"));
+
+    testsupport::TempDir dir;
+    const QString out = dir.file(QStringLiteral("shared.xlsx"));
+    auto book = Workbook::open(copyFixture(QStringLiteral("form.xlsx"), dir.path()));
+    book->sheetByName(QStringLiteral("Sheet2"))->setCellText(3, 3, QStringLiteral("10"));
+    book->saveAs(out);
+    const QJsonObject r = readBack(
+        out,
+        "import zipfile\n"
+        "ws = wb['Sheet2']\n"
+        "print(json.dumps({'c3': ws['C3'].value, 'c4': ws['C4'].value, 'c5': ws['C5'].value,"
+        " 'chain': 'xl/calcChain.xml' in zipfile.ZipFile(sys.argv[1]).namelist()}))\n");
+    EXPECT_EQ(r[QStringLiteral("c3")].toInt(), 10);
+    EXPECT_EQ(r[QStringLiteral("c4")].toString(), QStringLiteral("=B4*2+$B$3"));
+    EXPECT_EQ(r[QStringLiteral("c5")].toString(), QStringLiteral("=B5*2+$B$3"));
+    EXPECT_FALSE(r[QStringLiteral("chain")].toBool());
+}

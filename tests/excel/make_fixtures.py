@@ -5,7 +5,6 @@ hyperlink, a formula and page setup, plus a few odd packages.
 
 usage: make_fixtures.py OUTDIR
 """
-import io
 import os
 import sys
 import zipfile
@@ -131,6 +130,23 @@ def rework_package(path):
     drawing = drawing.replace('id="1" name="Image 1"', 'id="3" name="Picture 3"')
     drawing = drawing.replace("</wsDr>", GROUP + "</wsDr>")
     parts["xl/drawings/drawing1.xml"] = drawing.encode()
+    # A formula filled down, which Excel stores once and shares, and the
+    # calculation chain that lists it.
+    shared = ('<row r="3"><c r="B3"><v>1</v></c><c r="C3"><f t="shared" ref="C3:C5" si="0">B3*2+$B$3</f><v>3</v></c></row>'
+              '<row r="4"><c r="B4"><v>2</v></c><c r="C4"><f t="shared" si="0"/><v>5</v></c></row>'
+              '<row r="5"><c r="B5"><v>3</v></c><c r="C5"><f t="shared" si="0"/><v>7</v></c></row>')
+    parts["xl/worksheets/sheet2.xml"] = parts["xl/worksheets/sheet2.xml"].replace(
+        b"</sheetData>", shared.encode() + b"</sheetData>")
+    parts["xl/calcChain.xml"] = (b'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>'
+                                 b'<calcChain xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+                                 b'<c r="C3" i="2"/><c r="C4"/><c r="C5"/></calcChain>')
+    rels = parts["xl/_rels/workbook.xml.rels"].decode()
+    parts["xl/_rels/workbook.xml.rels"] = rels.replace(
+        "</Relationships>", '<Relationship Id="rIdCalc" Type="http://schemas.openxmlformats.org/officeDocument/2006/'
+        'relationships/calcChain" Target="calcChain.xml"/></Relationships>').encode()
+    ct = parts["[Content_Types].xml"].decode()
+    parts["[Content_Types].xml"] = ct.replace("</Types>", '<Override PartName="/xl/calcChain.xml" ContentType="application/'
+                                              'vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/></Types>').encode()
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in parts.items():
             z.writestr(name, data)
@@ -161,17 +177,23 @@ def odd_packages(out):
                     for i in range(1, 10)) + b"]>"
                 data = lol + data[data.index(b"<worksheet"):].replace(b"\xe5\xb1\xb1\xe7\x94\xb0", b"&lol9;", 1)
             z.writestr(info.filename, data)
-    # A part that inflates to far more than it declares is cut off by the
-    # reader; one that declares a huge size is refused before reading.
-    buf = io.BytesIO()
-    with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
-        for info in src.infolist():
-            data = src.read(info.filename)
-            if info.filename == "xl/worksheets/sheet1.xml":
-                data = data.replace(b"<sheetData>", b"<sheetData>" + b" " * (300 * 1024 * 1024), 1)
-            z.writestr(info.filename, data)
+    # A part that declares a huge size (a decompression bomb's header) is
+    # refused before anything is inflated.
+    with open(os.path.join(out, "form.xlsx"), "rb") as f:
+        data = bytearray(f.read())
+    name = b"xl/worksheets/sheet1.xml"
+    central = data.find(b"PK\x01\x02" + b"\0" * 0, 0)
+    while central >= 0:
+        name_len = int.from_bytes(data[central + 28:central + 30], "little")
+        if data[central + 46:central + 46 + name_len] == name:
+            local = int.from_bytes(data[central + 42:central + 46], "little")
+            huge = (0xF0000000).to_bytes(4, "little")
+            data[central + 24:central + 28] = huge
+            data[local + 22:local + 26] = huge
+            break
+        central = data.find(b"PK\x01\x02", central + 4)
     with open(os.path.join(out, "bomb.xlsx"), "wb") as f:
-        f.write(buf.getvalue())
+        f.write(bytes(data))
 
 
 def images(out):

@@ -1,0 +1,80 @@
+// Interoperability with LibreOffice where it is installed: it reads the
+// values we write, and .xls files go through it both ways.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "Fixtures.h"
+#include "excel/Workbook.h"
+#include "excel/XlsConvert.h"
+#include "support/TempDir.h"
+
+using namespace excel;
+using exceltest::copyFixture;
+using exceltest::runProgram;
+
+namespace {
+
+// Converts with a private profile; returns the converted file or "".
+QString convert(const QString& input, const QString& filter, const QString& outDir) {
+    QTemporaryDir profile;
+    QString log;
+    const int rc = runProgram(
+        findOfficeConverter(),
+        {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+         QStringLiteral("--headless"), QStringLiteral("--convert-to"), filter,
+         QStringLiteral("--outdir"), outDir, input},
+        &log, 180000);
+    const QString ext = filter.section(QLatin1Char(':'), 0, 0);
+    const QString out =
+        QDir(outDir).filePath(QFileInfo(input).completeBaseName() + QLatin1Char('.') + ext);
+    return rc == 0 && QFile::exists(out) ? out : QString();
+}
+
+}  // namespace
+
+TEST(LibreOfficeTest, ReadsTheValuesWeWrite) {
+    if (findOfficeConverter().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+    testsupport::TempDir dir;
+    auto book = Workbook::open(copyFixture(QStringLiteral("form.xlsx"), dir.path()));
+    Worksheet& ws = book->activeSheet();
+    ws.setCellText(3, 2, QStringLiteral("0600001"));
+    ws.setCellText(4, 2, QStringLiteral("250"));
+    ws.setCellText(12, 1, QStringLiteral("2024/4/1"));
+    ws.setCellText(13, 1, QStringLiteral("カンマ,と\"引用符\""));
+    const QString out = dir.file(QStringLiteral("ours.xlsx"));
+    book->saveAs(out);
+    const QString csv =
+        convert(out, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), dir.path());
+    ASSERT_FALSE(csv.isEmpty());
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("氏名,0600001"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("金額,250"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\"カンマ,と\"\"引用符\"\"\""))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("500")))
+        << "the formula B6 = B4*2 is recalculated: " << text.toStdString();
+}
+
+TEST(LibreOfficeTest, XlsIsReadAndWrittenThroughTheConverter) {
+    if (findOfficeConverter().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+    testsupport::TempDir dir;
+    const QString xls = convert(copyFixture(QStringLiteral("form.xlsx"), dir.path()),
+                                QStringLiteral("xls"), dir.path());
+    ASSERT_FALSE(xls.isEmpty());
+    {
+        auto book = Workbook::open(xls);
+        EXPECT_EQ(book->sourceFormat(), SourceFormat::Xls);
+        Worksheet& ws = book->activeSheet();
+        EXPECT_EQ(ws.valueText(3, 2), QStringLiteral("山田太郎"));
+        EXPECT_EQ(ws.valueText(5, 2), QStringLiteral("2024/03/05"));
+        ws.setCellText(3, 2, QStringLiteral("書き戻し"));
+        book->save();
+    }
+    auto again = Workbook::open(xls);
+    EXPECT_EQ(again->activeSheet().valueText(3, 2), QStringLiteral("書き戻し"));
+}
