@@ -133,6 +133,14 @@ struct Column : ResultColumn {
     bool canModify = false;
 };
 
+// A Field kept past a close or re-open of its data set may name a column
+// that is gone; that is an error, never a read past the column list.
+const Column& columnOf(const std::vector<Column>& columns, int index) {
+    if (index < 0 || size_t(index) >= columns.size())
+        throw Error(Error::Code::State, QStringLiteral("field number %1 is not in the open data set").arg(index));
+    return columns[size_t(index)];
+}
+
 }  // namespace
 
 struct DataSet::Impl {
@@ -252,6 +260,7 @@ struct DataSet::Impl {
     }
 
     QVariant value(int row, int column) const {
+        requireActive();
         if (column < 0 || column >= int(columns.size()))
             throw Error(Error::Code::Engine, QStringLiteral("no field number %1").arg(column));
         if (editing() && row == editRow) return buffer[size_t(column)];
@@ -531,7 +540,7 @@ Field DataSet::fieldByName(const QString& name) {
 QVariant DataSet::valueAt(int row, int column) const { return impl_->value(row, column); }
 
 QString DataSet::textAt(int row, int column) const {
-    return valueText(impl_->value(row, column), impl_->columns[size_t(column)].type.code);
+    return valueText(impl_->value(row, column), columnOf(impl_->columns, column).type.code);
 }
 
 bool DataSet::canModify() const { return active() && impl_->byRowId && !impl_->connection.readOnly(); }
@@ -630,10 +639,11 @@ bool DataSet::gotoBookmark(Bookmark b) {
 
 // ---- fields ------------------------------------------------------------------
 
-QString Field::name() const { return ds_->impl_->columns[size_t(index_)].name; }
-int Field::dataType() const { return ds_->impl_->columns[size_t(index_)].type.code; }
-int Field::size() const { return ds_->impl_->columns[size_t(index_)].type.size; }
-bool Field::canModify() const { return ds_->impl_->columns[size_t(index_)].canModify; }
+
+QString Field::name() const { return columnOf(ds_->impl_->columns, index_).name; }
+int Field::dataType() const { return columnOf(ds_->impl_->columns, index_).type.code; }
+int Field::size() const { return columnOf(ds_->impl_->columns, index_).type.size; }
+bool Field::canModify() const { return columnOf(ds_->impl_->columns, index_).canModify; }
 int Field::index() const { return index_; }
 
 QVariant Field::value() const {
@@ -648,7 +658,7 @@ QString Field::asString() const { return valueText(value(), dataType()); }
 void Field::setValue(const QVariant& v) {
     auto& d = *ds_->impl_;
     if (!d.editing()) throw Error(Error::Code::State, QStringLiteral("the data set is not in edit or insert state"));
-    const Column& c = d.columns[size_t(index_)];
+    const Column& c = columnOf(d.columns, index_);
     if (!c.canModify) throw Error(Error::Code::ReadOnly, QStringLiteral("field %1 cannot be modified").arg(c.name));
     QVariant s = toStorage(v, c.type, c.name);
     d.stored[size_t(index_)] = s;
@@ -658,7 +668,7 @@ void Field::setValue(const QVariant& v) {
 }
 
 void Field::setAsString(const QString& text) {
-    const Column& c = ds_->impl_->columns[size_t(index_)];
+    const Column& c = columnOf(ds_->impl_->columns, index_);
     setValue(textToStorage(text, c.type, c.name));
 }
 

@@ -269,3 +269,13 @@ TEST_F(DataSetTest, TableObjectAppendsRows) {
     db::Table missing(connection, QStringLiteral("無い"));
     EXPECT_EQ(errorCode([&] { missing.open(); }), Error::Code::Engine);
 }
+
+TEST_F(DataSetTest, FieldKeptPastACloseIsAnErrorNotACrash) {
+    openSql(QStringLiteral("SELECT * FROM T"));
+    db::Field last = ds->field(10);
+    openSql(QStringLiteral("SELECT ID FROM T"));
+    EXPECT_EQ(errorCode([&] { last.name(); }), Error::Code::State);
+    ds->close();
+    EXPECT_EQ(errorCode([&] { last.asString(); }), Error::Code::State);
+    EXPECT_EQ(errorCode([&] { ds->textAt(0, 0); }), Error::Code::State);
+}
