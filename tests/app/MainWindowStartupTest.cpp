@@ -1,4 +1,6 @@
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QTableView>
 #include <QToolButton>
@@ -174,4 +176,21 @@ TEST_F(MainWindow, JobButtonsRefuseWhileNoTableIsShown) {
         EXPECT_EQ(services.messages[0].text, "データベースが開いていません") << c.button;
         EXPECT_EQ(services.messages[0].caption, QString::fromUtf8(c.caption)) << c.button;
     }
+}
+
+TEST_F(MainWindow, SystemStoreIsReachedThroughJetWithTheBuiltInPassword) {
+    // The program folder of the tests is the build's, where the generator put
+    // the installed store.
+    TForm1 f(services);
+    const QString folder = QCoreApplication::applicationDirPath() + '/';
+    EXPECT_EQ(f.ProgramFolder, folder);
+    EXPECT_EQ(f.ADOConnection2.connectionString(),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
+                  "SystemData.mdb;Persist Security Info=False;Jet OLEDB:Database "
+                  "Password=R#27M8XK4$QPLVWC");
+    EXPECT_FALSE(f.ADOConnection2.connected());  // only while a store operation runs
+    if (!QFile::exists(folder + "SystemData.mdb")) GTEST_SKIP() << "store not generated";
+    f.ADOConnection2.open();
+    EXPECT_TRUE(f.ADOConnection2.tableNames().contains("お気に入り"));
+    f.ADOConnection2.close();
 }
