@@ -1,15 +1,17 @@
 #include "app/StartupChecks.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
-
-#include <unistd.h>
 
 #include "view/ProgramFiles.h"
 
 namespace app {
 
-bool FolderAccess::exists(const QString& path) { return QFileInfo(path).isFile(); }
+bool FolderAccess::exists(const QString& path) {
+    return QFileInfo(path).isFile();
+}
 
 bool FolderAccess::copyReplacing(const QString& from, const QString& to) {
     QFileInfo target(to);
@@ -19,7 +21,9 @@ bool FolderAccess::copyReplacing(const QString& from, const QString& to) {
     return QFile::copy(from, to);
 }
 
-bool FolderAccess::remove(const QString& path) { return QFile::remove(path); }
+bool FolderAccess::remove(const QString& path) {
+    return QFile::remove(path);
+}
 
 void FolderAccess::clearReadOnly(const QString& path) {
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);

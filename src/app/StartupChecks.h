@@ -4,7 +4,6 @@
 // are not write-protected. The checks are plain code over a small set of file
 // operations so they can be run against any folder (and any failure).
 #include <QString>
-
 #include <optional>
 
 namespace app {

@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QLocale>
 #include <QTimer>
-
 #include <memory>
 
 #include "app/StartupChecks.h"
@@ -42,7 +41,8 @@ int run(QApplication& application, platform::QtServices& services) {
     parser.setApplicationDescription(QStringLiteral("Tesmora"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("database"),
-                                 QStringLiteral("database file to open"), QStringLiteral("[DATABASE"));
+                                 QStringLiteral("database file to open"),
+                                 QStringLiteral("[DATABASE"));
     parser.addPositionalArgument(QStringLiteral("table"),
                                  QStringLiteral("table or saved query to show"),
                                  QStringLiteral("[TABLE]]"));
@@ -65,9 +65,8 @@ int run(QApplication& application, platform::QtServices& services) {
     if (!arguments.isEmpty()) {
         const QString database = arguments.value(0);
         const QString table = arguments.value(1);
-        QTimer::singleShot(0, &form1, [&form1, database, table] {
-            form1.OpenFromCommandLine(database, table);
-        });
+        QTimer::singleShot(
+            0, &form1, [&form1, database, table] { form1.OpenFromCommandLine(database, table); });
     }
     application.exec();
     return 0;

@@ -11,7 +11,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-
 #include <memory>
 
 namespace platform {
@@ -84,13 +83,17 @@ bool QtServices::clipboardHasText() {
     return !QGuiApplication::clipboard()->text().isEmpty();
 }
 
-QString QtServices::clipboardText() { return QGuiApplication::clipboard()->text(); }
+QString QtServices::clipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
 
 void QtServices::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }
 
-bool QtServices::openExternally(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool QtServices::openExternally(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 void QtServices::setBusy(bool busy) {
     if (busy)
@@ -104,7 +107,9 @@ bool QtServices::choosePrinter(QWidget* parent, QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-int QtServices::execDialog(QDialog* dialog) { return dialog->exec(); }
+int QtServices::execDialog(QDialog* dialog) {
+    return dialog->exec();
+}
 
 void QtServices::showError(QWidget* parent, const std::exception& error) {
     QMessageBox::critical(parent, QApplication::applicationName(), QString::fromUtf8(error.what()));

@@ -1,8 +1,8 @@
 #include "platform/ScriptedServices.h"
 
-#include <QDialog>
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <stdexcept>
 
 namespace platform {
@@ -17,11 +17,21 @@ ScriptedServices::~ScriptedServices() {
     if (!dialogs_.empty()) ADD_FAILURE() << dialogs_.size() << " queued dialog script(s) unused";
 }
 
-void ScriptedServices::answerNextQuestion(Answer answer) { answers_.push_back(answer); }
-void ScriptedServices::answerNextOpen(const QStringList& files) { opens_.push_back(files); }
-void ScriptedServices::answerNextSave(const QString& file) { saves_.push_back(file); }
-void ScriptedServices::answerNextFolder(const QString& folder) { folders_.push_back(folder); }
-void ScriptedServices::answerNextPrinter(bool accepted) { printers_.push_back(accepted); }
+void ScriptedServices::answerNextQuestion(Answer answer) {
+    answers_.push_back(answer);
+}
+void ScriptedServices::answerNextOpen(const QStringList& files) {
+    opens_.push_back(files);
+}
+void ScriptedServices::answerNextSave(const QString& file) {
+    saves_.push_back(file);
+}
+void ScriptedServices::answerNextFolder(const QString& folder) {
+    folders_.push_back(folder);
+}
+void ScriptedServices::answerNextPrinter(bool accepted) {
+    printers_.push_back(accepted);
+}
 void ScriptedServices::answerNextDialog(DialogScript script) {
     dialogs_.push_back(std::move(script));
 }
@@ -88,9 +98,15 @@ QString ScriptedServices::chooseFolder(QWidget*, const QString& caption) {
     return takeNext(folders_, "folder dialog: " + caption.toStdString(), QString());
 }
 
-bool ScriptedServices::clipboardHasText() { return !clipboard.isEmpty(); }
-QString ScriptedServices::clipboardText() { return clipboard; }
-void ScriptedServices::setClipboardText(const QString& text) { clipboard = text; }
+bool ScriptedServices::clipboardHasText() {
+    return !clipboard.isEmpty();
+}
+QString ScriptedServices::clipboardText() {
+    return clipboard;
+}
+void ScriptedServices::setClipboardText(const QString& text) {
+    clipboard = text;
+}
 
 bool ScriptedServices::openExternally(const QUrl& url) {
     openedUrls.push_back(url);

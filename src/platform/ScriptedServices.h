@@ -6,7 +6,6 @@
 // answer left unused when the double is destroyed, fails the running test:
 // a window that asks more or less than the test expects is a fault.
 #include <QSet>
-
 #include <deque>
 #include <functional>
 #include <vector>
@@ -32,10 +31,10 @@ public:
     ~ScriptedServices() override;
 
     // Queues, consumed in order.
-    void answerNextQuestion(Answer answer);          // OK/Cancel boxes only
-    void answerNextOpen(const QStringList& files);   // {} = cancelled
-    void answerNextSave(const QString& file);        // "" = cancelled
-    void answerNextFolder(const QString& folder);    // "" = cancelled
+    void answerNextQuestion(Answer answer);         // OK/Cancel boxes only
+    void answerNextOpen(const QStringList& files);  // {} = cancelled
+    void answerNextSave(const QString& file);       // "" = cancelled
+    void answerNextFolder(const QString& folder);   // "" = cancelled
     void answerNextPrinter(bool accepted);
     void answerNextDialog(DialogScript script);
 
@@ -43,7 +42,7 @@ public:
     std::vector<Message> messages;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<QUrl> openedUrls;
-    QStringList errors;  // what() of every showError
+    QStringList errors;        // what() of every showError
     QStringList dialogsShown;  // object names of the dialogs run by execDialog
     int busyDepth = 0;
     int busyCalls = 0;

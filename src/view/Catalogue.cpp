@@ -116,7 +116,8 @@ QString convertLikePatterns(const QString& sql) {
 
 QString windowCaption(const QString& databasePath) {
     QString caption = QStringLiteral("Tesmora(1.0.1)");
-    if (!databasePath.isEmpty()) caption += QStringLiteral(" -- ") + QFileInfo(databasePath).fileName();
+    if (!databasePath.isEmpty())
+        caption += QStringLiteral(" -- ") + QFileInfo(databasePath).fileName();
     return caption;
 }
 

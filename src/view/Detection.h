@@ -3,7 +3,6 @@
 // which spreadsheet automation name and version to use, whether ".accdb"
 // files can be opened, and the file-dialog filters that follow from both.
 #include <QString>
-
 #include <optional>
 
 namespace platform {
@@ -13,8 +12,8 @@ class Services;
 namespace view {
 
 struct ExcelDetection {
-    QString progId;       // "" when no usable engine exists
-    double version = 0;   // 0 until known
+    QString progId;      // "" when no usable engine exists
+    double version = 0;  // 0 until known
     // Set when asking the engine failed; progId then stays the plain name and
     // version 0, and the caller reports the error.
     std::optional<QString> error;

@@ -18,7 +18,8 @@ inline const QString kSystemStorePassword = QStringLiteral("R#27M8XK4$QPLVWC");
 // provider, whatever provider user databases use.
 inline QString systemStoreConnectionString(const QString& programFolder) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + programFolder +
-           kSystemStore + QStringLiteral(";Persist Security Info=False;Jet OLEDB:Database Password=") +
+           kSystemStore +
+           QStringLiteral(";Persist Security Info=False;Jet OLEDB:Database Password=") +
            kSystemStorePassword;
 }
 

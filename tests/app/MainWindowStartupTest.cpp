@@ -1,10 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QTableView>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "platform/ScriptedServices.h"
 #include "support/TempDir.h"
@@ -42,15 +43,24 @@ TEST_F(MainWindow, StartsClosedWithTheToolbarOfCaptionsAndHints) {
         const char* caption;
         const char* hint;
     } buttons[] = {
-        {12, "お気に入り", "登録データベースを開く"}, {1, "開く", "データベースを開く"},
-        {2, "DB作成", "新しいデータベースを作成"},   {4, "文書登録", "個票の作成・変更・削除"},
-        {3, "一覧出力", "データ一覧表の保存・印刷"}, {5, "文書出力", "個票の保存・印刷"},
-        {13, "雛形編集", "個票からデータ入力"},      {17, "ﾃﾞｰﾀ集計", ""},
-        {9, "ﾌｨﾙﾀ解除", ""},                          {14, "選択解除", ""},
-        {18, "ﾃﾞｰﾀ追加", ""},                         {6, "ﾃﾞｰﾀ削除", ""},
-        {7, "ﾃﾞｰﾀ戻す", ""},                          {10, "", "コピー"},
-        {11, "", "貼付け"},                            {19, "", "フォルダ名貼付け"},
-        {15, "", "ファイル名貼付け"},                  {16, "", "URL名貼付け"},
+        {12, "お気に入り", "登録データベースを開く"},
+        {1, "開く", "データベースを開く"},
+        {2, "DB作成", "新しいデータベースを作成"},
+        {4, "文書登録", "個票の作成・変更・削除"},
+        {3, "一覧出力", "データ一覧表の保存・印刷"},
+        {5, "文書出力", "個票の保存・印刷"},
+        {13, "雛形編集", "個票からデータ入力"},
+        {17, "ﾃﾞｰﾀ集計", ""},
+        {9, "ﾌｨﾙﾀ解除", ""},
+        {14, "選択解除", ""},
+        {18, "ﾃﾞｰﾀ追加", ""},
+        {6, "ﾃﾞｰﾀ削除", ""},
+        {7, "ﾃﾞｰﾀ戻す", ""},
+        {10, "", "コピー"},
+        {11, "", "貼付け"},
+        {19, "", "フォルダ名貼付け"},
+        {15, "", "ファイル名貼付け"},
+        {16, "", "URL名貼付け"},
         {8, "終了", ""},
     };
     for (const Expected& e : buttons) {
@@ -96,7 +106,8 @@ TEST_F(MainWindow, WithoutAccdbOnlyTheJetProviderAndMdbFilesAreOffered) {
 
 TEST_F(MainWindow, OldEngineFallsBackToTheNewestRegisteredVersionedName) {
     services.engineVersionText = "7.0";
-    services.registeredClasses << "Excel.Application.11" << "Excel.Application.9";
+    services.registeredClasses << "Excel.Application.11"
+                               << "Excel.Application.9";
     auto f = create();
     f->show();
     EXPECT_EQ(f->ExcelProgID, "Excel.Application.11");
@@ -167,8 +178,11 @@ TEST_F(MainWindow, JobButtonsRefuseWhileNoTableIsShown) {
     struct Case {
         int button;
         const char* caption;
-    } cases[] = {{3, "一覧出力の中止"}, {4, "文書登録の中止"}, {5, "文書出力の中止"},
-                 {13, "雛形編集の中止"}, {17, "文書出力の中止"}};
+    } cases[] = {{3, "一覧出力の中止"},
+                 {4, "文書登録の中止"},
+                 {5, "文書出力の中止"},
+                 {13, "雛形編集の中止"},
+                 {17, "文書出力の中止"}};
     for (const Case& c : cases) {
         services.clearRecords();
         button(*f, c.button)->click();

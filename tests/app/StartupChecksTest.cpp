@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <gtest/gtest.h>
 
 #include "app/StartupChecks.h"
 #include "support/TempDir.h"

@@ -1,9 +1,10 @@
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <gtest/gtest-spi.h>
-#include <gtest/gtest.h>
 
 #include "platform/ScriptedServices.h"
 

@@ -1,5 +1,6 @@
-#include <QFile>
 #include <gtest/gtest.h>
+
+#include <QFile>
 
 #include "support/TempDir.h"
 #include "view/Catalogue.h"
@@ -22,7 +23,8 @@ TEST(LikePatterns, WildcardsInsideLikePatternsBecomeTheEnginesAndNothingElseChan
         {"SELECT * FROM t WHERE a Like \"x\"\"*\" AND b = \"*\"",
          "SELECT * FROM t WHERE a Like \"x\"\"%\" AND b = \"*\""},
         // A field whose name starts with Like is not a pattern.
-        {"SELECT [Likes] FROM t WHERE [Likes] = \"*\"", "SELECT [Likes] FROM t WHERE [Likes] = \"*\""},
+        {"SELECT [Likes] FROM t WHERE [Likes] = \"*\"",
+         "SELECT [Likes] FROM t WHERE [Likes] = \"*\""},
         {"SELECT * FROM t", "SELECT * FROM t"},
     };
     for (const Case& c : cases)
@@ -32,8 +34,8 @@ TEST(LikePatterns, WildcardsInsideLikePatternsBecomeTheEnginesAndNothingElseChan
 
 TEST(LikePatterns, LongQueriesAreNeverCutShort) {
     const QString tail = QString(3000, 'b');
-    const QString sql = "SELECT * FROM t WHERE a Like \"" + QString(2500, 'a') + "*\" AND c = \"" +
-                        tail + "\"";
+    const QString sql =
+        "SELECT * FROM t WHERE a Like \"" + QString(2500, 'a') + "*\" AND c = \"" + tail + "\"";
     const QString out = convertLikePatterns(sql);
     EXPECT_EQ(out.size(), sql.size());
     EXPECT_TRUE(out.endsWith(tail + "\""));
@@ -49,11 +51,13 @@ TEST(ConnectionStrings, AreWrittenExactlyAsTheProvidersExpect) {
               "Info=False;Jet OLEDB:Database Password=p;w");
     EXPECT_EQ(catalogueConnectionString(ace, "/d/a.mdb", ""),
               "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;");
-    EXPECT_EQ(catalogueConnectionString(ace, "/d/a.mdb", "pw"),
-              "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;Jet OLEDB:Database Password=pw");
+    EXPECT_EQ(
+        catalogueConnectionString(ace, "/d/a.mdb", "pw"),
+        "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;Jet OLEDB:Database Password=pw");
     // The format check asks the Jet provider whatever the user connection uses.
-    EXPECT_EQ(engineTypeConnectionString("/d/a.mdb", "pw"),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Jet OLEDB:Database Password=pw");
+    EXPECT_EQ(
+        engineTypeConnectionString("/d/a.mdb", "pw"),
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Jet OLEDB:Database Password=pw");
 }
 
 TEST(WindowCaption, NamesTheOpenFileWithoutItsFolder) {

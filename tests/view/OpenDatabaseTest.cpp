@@ -1,3 +1,6 @@
+#include <gtest/gtest.h>
+#include <utime.h>
+
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -5,9 +8,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
-#include <gtest/gtest.h>
-
-#include <utime.h>
 
 #include "db/Bookkeeping.h"
 #include "db/Db.h"
@@ -159,8 +159,7 @@ TEST_F(OpenDatabase, CatalogueReadsFollowTheOpenDatabase) {
     EXPECT_FALSE(form->IsSavedQuery(path, "会員"));
     EXPECT_TRUE(form->IsSavedQuery(path, "A会員"));
     EXPECT_TRUE(form->IsSavedQuery(path, "無い名前"));
-    EXPECT_EQ(form->GetQuerySql("A会員"),
-              "SELECT * FROM [会員] WHERE [氏名] Like \"A%_\"");
+    EXPECT_EQ(form->GetQuerySql("A会員"), "SELECT * FROM [会員] WHERE [氏名] Like \"A%_\"");
     EXPECT_EQ(form->GetQuerySql("会員"), "SELECT * FROM [会員]");
     EXPECT_TRUE(form->IsNewFormatDatabase(path));
 
