@@ -39,11 +39,7 @@ struct Command::Impl {
         Statement& st = cached;
         st.reset();
         const int needed = st.parameterCount();
-        if (int(parameters.size()) < needed)
-            throw Error(Error::Code::Engine, QStringLiteral("the statement needs %1 parameter values, %2 given: %3")
-                                                 .arg(needed)
-                                                 .arg(parameters.size())
-                                                 .arg(commandText));
+        requireParameters(needed, int(parameters.size()), commandText);
         for (int i = 0; i < needed; ++i)
             st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first, parameters[size_t(i)].second));
         return st;

@@ -217,10 +217,11 @@ struct DataSet::Impl {
         if (state == State::Inactive) throw Error(Error::Code::State, QStringLiteral("the data set is closed"));
     }
 
-    void bindParameters(Statement& st) const {
-        int n = st.parameterCount();
-        int given = int(parameters.size());
-        for (int i = 0; i < std::min(n, given); ++i)
+    // `reserved` markers at the end belong to our own wrapping (LIMIT/OFFSET).
+    void bindParameters(Statement& st, int reserved = 0) const {
+        const int n = st.parameterCount() - reserved;
+        requireParameters(n, int(parameters.size()), commandText);
+        for (int i = 0; i < n; ++i)
             st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first, parameters[size_t(i)].second));
     }
 
@@ -242,7 +243,7 @@ struct DataSet::Impl {
         }
         const int blockStart = row / kBlockRows * kBlockRows;
         st.reset();
-        bindParameters(st);
+        bindParameters(st, 2);
         const int n = st.parameterCount();
         st.bindInt(n - 1, kBlockRows);
         st.bindInt(n, blockStart);

@@ -141,8 +141,17 @@ void Statement::bindStorage(int pos, const QVariant& v) {
     }
 }
 
+void requireParameters(int needed, int given, const QString& statement) {
+    if (given < needed)
+        throw Error(Error::Code::Engine, QStringLiteral("the statement needs %1 parameter values, %2 given: %3")
+                                             .arg(needed)
+                                             .arg(given)
+                                             .arg(statement));
+}
+
 int exec(sqlite3* handle, const QString& sql) {
     Statement st(handle, sql);
+    requireParameters(st.parameterCount(), 0, sql);
     while (st.step()) {
     }
     return sqlite3_changes(handle);

@@ -55,6 +55,10 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A statement with more :named markers than values would run with NULL in
+// their place and report success; it is refused instead.
+void requireParameters(int needed, int given, const QString& statement);
+
 // Runs one statement without parameters; returns the rows changed.
 int exec(sqlite3* handle, const QString& sql);
 

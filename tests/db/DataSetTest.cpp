@@ -248,6 +248,18 @@ TEST_F(DataSetTest, ParametersAndManyRowsByPosition) {
     EXPECT_EQ(ds->textAt(899, 0), "1000");
     EXPECT_EQ(ds->textAt(0, 1), "202");
     EXPECT_EQ(ds->textAt(500, 0), "601");
+
+    // A marker without its value is refused, never run as NULL.
+    DataSet missing(connection);
+    missing.setCommandText(QStringLiteral("SELECT * FROM B WHERE v > :A AND v < :B"));
+    missing.addParameter(1, db::ParamType::Integer);
+    EXPECT_EQ(errorCode([&] { missing.open(); }), Error::Code::Engine);
+    EXPECT_FALSE(missing.active());
+    EXPECT_EQ(errorCode([&] { run(QStringLiteral("DELETE FROM B WHERE v = :A")); }), Error::Code::Engine);
+    db::Command cmd(connection);
+    cmd.setCommandText(QStringLiteral("DELETE FROM B WHERE v = :A"));
+    EXPECT_EQ(errorCode([&] { cmd.execute(); }), Error::Code::Engine);
+    EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM B")), QStringList({"1000"}));
 }
 
 TEST_F(DataSetTest, ClosingTheConnectionClosesItsDataSets) {
