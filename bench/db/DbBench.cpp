@@ -5,26 +5,27 @@
 //      then the last row found again by bookmark.
 // Each (b) run happens in a child process so its peak memory is its own.
 // Usage: db-bench [ROWS] [INSERTS] (defaults 1000000 and 100000).
-#include "db/Db.h"
-
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
+
+#include "db/Db.h"
 
 namespace {
 
 const char kCreate[] =
-    "CREATE TABLE [大表] ([番号] INTEGER, [氏名] NCHAR(20), [フリガナ] NCHAR(30), [郵便番号] NCHAR(7), "
-    "[住所] NCHAR(60), [生年月日] TIMESTAMP, [金額] CURRENCY, [身長] DOUBLE PRECISION, [配信] BIT, [備考] MEMO)";
+    "CREATE TABLE [大表] ([番号] INTEGER, [氏名] NCHAR(20), [フリガナ] NCHAR(30), [郵便番号] "
+    "NCHAR(7), "
+    "[住所] NCHAR(60), [生年月日] TIMESTAMP, [金額] CURRENCY, [身長] DOUBLE PRECISION, [配信] BIT, "
+    "[備考] MEMO)";
 
 QString connectionString(const QString& path) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path;
@@ -48,8 +49,10 @@ struct Row {
 };
 
 Row makeRow(int i) {
-    static const char* names[] = {"佐藤　太郎", "鈴木　花子", "高橋　翔太", "田中　美咲", "山本　健一"};
-    static const char* kana[] = {"サトウ タロウ", "スズキ ハナコ", "タカハシ ショウタ", "タナカ ミサキ", "ヤマモト ケンイチ"};
+    static const char* names[] = {"佐藤　太郎", "鈴木　花子", "高橋　翔太", "田中　美咲",
+                                  "山本　健一"};
+    static const char* kana[] = {"サトウ タロウ", "スズキ ハナコ", "タカハシ ショウタ",
+                                 "タナカ ミサキ", "ヤマモト ケンイチ"};
     unsigned x = unsigned(i) * 2654435761u;
     return {i,
             QString::fromUtf8(names[x % 5]),
@@ -71,8 +74,10 @@ double insertThroughLayer(const QString& path, int count) {
     t.start();
     db::Transaction tx(c);
     db::Command cmd(c);
-    cmd.setCommandText(QStringLiteral("INSERT INTO [大表] ([番号],[氏名],[フリガナ],[郵便番号],[住所],[生年月日],[金額],[身長],[配信],[備考]) "
-                                      "VALUES (:D1,:D2,:D3,:D4,:D5,:D6,:D7,:D8,:D9,:D10)"));
+    cmd.setCommandText(QStringLiteral(
+        "INSERT INTO [大表] "
+        "([番号],[氏名],[フリガナ],[郵便番号],[住所],[生年月日],[金額],[身長],[配信],[備考]) "
+        "VALUES (:D1,:D2,:D3,:D4,:D5,:D6,:D7,:D8,:D9,:D10)"));
     for (int i = 1; i <= count; ++i) {
         Row r = makeRow(i);
         cmd.clearParameters();
@@ -177,14 +182,16 @@ double openThroughLayer(const QString& path, int expectRows) {
     db::DataSet ds(c);
     ds.setCommandText(QStringLiteral("SELECT * FROM [大表]"));
     ds.open();
-    if (ds.recordCount() != expectRows) throw db::Error(db::Error::Code::Engine, QStringLiteral("wrong count"));
+    if (ds.recordCount() != expectRows)
+        throw db::Error(db::Error::Code::Engine, QStringLiteral("wrong count"));
     qsizetype chars = 0;
     for (int r = 0; r < 100; ++r)
         for (int col = 0; col < ds.fieldCount(); ++col) chars += ds.textAt(r, col).size();
     ds.last();
     const auto mark = ds.bookmark();
     ds.first();
-    if (!ds.gotoBookmark(mark)) throw db::Error(db::Error::Code::Engine, QStringLiteral("bookmark lost"));
+    if (!ds.gotoBookmark(mark))
+        throw db::Error(db::Error::Code::Engine, QStringLiteral("bookmark lost"));
     for (int col = 0; col < ds.fieldCount(); ++col) chars += ds.field(col).asString().size();
     double ms = t.nsecsElapsed() / 1e6;
     return chars > 0 ? ms : -1;
@@ -205,7 +212,8 @@ double openPlain(const QString& path, int expectRows) {
     while (sqlite3_step(st) == SQLITE_ROW)
         for (int col = 0; col < 10; ++col) chars += sqlite3_column_bytes(st, col);
     sqlite3_finalize(st);
-    sqlite3_prepare_v2(h, "SELECT * FROM \"大表\" WHERE rowid = (SELECT max(rowid) FROM \"大表\")", -1, &st, nullptr);
+    sqlite3_prepare_v2(h, "SELECT * FROM \"大表\" WHERE rowid = (SELECT max(rowid) FROM \"大表\")",
+                       -1, &st, nullptr);
     while (sqlite3_step(st) == SQLITE_ROW)
         for (int col = 0; col < 10; ++col) chars += sqlite3_column_bytes(st, col);
     sqlite3_finalize(st);
@@ -230,10 +238,12 @@ int main(int argc, char** argv) {
     // Alternate the two so neither profits from a warmer cache.
     double plainMs = insertPlain(plainFile, inserts);
     double layerMs = insertThroughLayer(layerFile, inserts);
-    std::printf("    plain SQLite  %8.1f ms\n    db layer      %8.1f ms   ratio %.2fx (goal <= 1.5x)\n", plainMs, layerMs,
-                layerMs / plainMs);
+    std::printf(
+        "    plain SQLite  %8.1f ms\n    db layer      %8.1f ms   ratio %.2fx (goal <= 1.5x)\n",
+        plainMs, layerMs, layerMs / plainMs);
 
-    std::printf("(b) open a %d-row table: exact count, first 100 rows, last row by bookmark\n", rows);
+    std::printf("(b) open a %d-row table: exact count, first 100 rows, last row by bookmark\n",
+                rows);
     const QString big = dir.filePath(QStringLiteral("big.mdb"));
     fillFast(big, rows);
     openPlain(big, rows);  // warm the file cache for both
@@ -243,9 +253,11 @@ int main(int argc, char** argv) {
         std::printf("    a run failed\n");
         return 1;
     }
-    std::printf("    plain SQLite  %8.1f ms  peak %4ld MB\n    db layer      %8.1f ms  peak %4ld MB   ratio %.2fx "
-                "(goal < 500 ms, < 100 MB)\n",
-                p.ms, p.peakMb, l.ms, l.peakMb, l.ms / p.ms);
+    std::printf(
+        "    plain SQLite  %8.1f ms  peak %4ld MB\n    db layer      %8.1f ms  peak %4ld MB   "
+        "ratio %.2fx "
+        "(goal < 500 ms, < 100 MB)\n",
+        p.ms, p.peakMb, l.ms, l.peakMb, l.ms / p.ms);
 
     // The system store is connected for every store operation: one connect
     // with its password check.
@@ -257,9 +269,11 @@ int main(int argc, char** argv) {
     const int connects = 50;
     for (int i = 0; i < connects; ++i) {
         db::Connection c;
-        c.setConnectionString(connectionString(store) + QStringLiteral(";Jet OLEDB:Database Password=R#27M8XK4$QPLVWC"));
+        c.setConnectionString(connectionString(store) +
+                              QStringLiteral(";Jet OLEDB:Database Password=R#27M8XK4$QPLVWC"));
         c.open();
     }
-    std::printf("(c) connect to a password-protected store: %.2f ms each\n", t.nsecsElapsed() / 1e6 / connects);
+    std::printf("(c) connect to a password-protected store: %.2f ms each\n",
+                t.nsecsElapsed() / 1e6 / connects);
     return 0;
 }

@@ -1,9 +1,9 @@
 #include "db/Bookkeeping.h"
 
+#include <sodium.h>
+
 #include "db/Db.h"
 #include "db/Sqlite.h"
-
-#include <sodium.h>
 
 namespace db::detail {
 
@@ -16,14 +16,16 @@ constexpr unsigned long long kOpsLimit = 2;
 constexpr size_t kMemLimit = 2u * 1024u * 1024u;
 
 bool tableExists(sqlite3* handle) {
-    Statement st(handle, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+    Statement st(handle,
+                 QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
     st.bindText(1, QString::fromLatin1(kBookkeepingTable));
     return st.step();
 }
 
 void ensureSodium() {
     static const int ready = sodium_init();
-    if (ready < 0) throw Error(Error::Code::Engine, QStringLiteral("libsodium could not be initialised"));
+    if (ready < 0)
+        throw Error(Error::Code::Engine, QStringLiteral("libsodium could not be initialised"));
 }
 
 }  // namespace
@@ -35,7 +37,8 @@ bool isSystemTableName(const QString& name) {
 
 std::optional<QString> readEntry(sqlite3* handle, const QString& kind, const QString& name) {
     if (!tableExists(handle)) return std::nullopt;
-    Statement st(handle, QStringLiteral("SELECT body FROM %1 WHERE kind=? AND name=?").arg(QLatin1String(kBookkeepingTable)));
+    Statement st(handle, QStringLiteral("SELECT body FROM %1 WHERE kind=? AND name=?")
+                             .arg(QLatin1String(kBookkeepingTable)));
     st.bindText(1, kind);
     st.bindText(2, name);
     if (!st.step()) return std::nullopt;
@@ -43,11 +46,14 @@ std::optional<QString> readEntry(sqlite3* handle, const QString& kind, const QSt
 }
 
 void writeEntry(sqlite3* handle, const QString& kind, const QString& name, const QString& body) {
-    exec(handle, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (kind TEXT NOT NULL, name TEXT NOT NULL, body TEXT, "
-                                "PRIMARY KEY (kind, name))")
-                     .arg(QLatin1String(kBookkeepingTable)));
+    exec(handle,
+         QStringLiteral(
+             "CREATE TABLE IF NOT EXISTS %1 (kind TEXT NOT NULL, name TEXT NOT NULL, body TEXT, "
+             "PRIMARY KEY (kind, name))")
+             .arg(QLatin1String(kBookkeepingTable)));
     Statement st(handle,
-                 QStringLiteral("INSERT OR REPLACE INTO %1 (kind, name, body) VALUES (?,?,?)").arg(QLatin1String(kBookkeepingTable)));
+                 QStringLiteral("INSERT OR REPLACE INTO %1 (kind, name, body) VALUES (?,?,?)")
+                     .arg(QLatin1String(kBookkeepingTable)));
     st.bindText(1, kind);
     st.bindText(2, name);
     st.bindText(3, body);
@@ -56,7 +62,8 @@ void writeEntry(sqlite3* handle, const QString& kind, const QString& name, const
 
 void removeEntry(sqlite3* handle, const QString& kind, const QString& name) {
     if (!tableExists(handle)) return;
-    Statement st(handle, QStringLiteral("DELETE FROM %1 WHERE kind=? AND name=?").arg(QLatin1String(kBookkeepingTable)));
+    Statement st(handle, QStringLiteral("DELETE FROM %1 WHERE kind=? AND name=?")
+                             .arg(QLatin1String(kBookkeepingTable)));
     st.bindText(1, kind);
     st.bindText(2, name);
     st.step();

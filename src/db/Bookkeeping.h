@@ -4,7 +4,6 @@
 // created on the first write that needs it, so merely opening a file never
 // changes it; the catalogue lists it as a system table.
 #include <QString>
-
 #include <optional>
 
 struct sqlite3;

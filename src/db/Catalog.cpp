@@ -1,9 +1,9 @@
+#include <QRegularExpression>
+
 #include "db/Bookkeeping.h"
 #include "db/Db.h"
 #include "db/Dialect.h"
 #include "db/Sqlite.h"
-
-#include <QRegularExpression>
 
 namespace db {
 
@@ -24,30 +24,31 @@ struct OpenCatalog {
 
 QString accessTypeFor(int adoxType, int size) {
     switch (adoxType) {
-    case adSmallInt:
-        return QStringLiteral("SMALLINT");
-    case adInteger:
-        return QStringLiteral("INTEGER");
-    case adDouble:
-        return QStringLiteral("DOUBLE");
-    case adCurrency:
-        return QStringLiteral("CURRENCY");
-    case adBoolean:
-        return QStringLiteral("BIT");
-    case adUnsignedTinyInt:
-        return QStringLiteral("BYTE");
-    case adGUID:
-        return QStringLiteral("GUID");
-    case adDate:
-        return QStringLiteral("DATETIME");
-    case adWChar:
-        return QStringLiteral("NCHAR(%1)").arg(size > 0 ? size : 255);
-    case adVarWChar:
-        return QStringLiteral("VARCHAR(%1)").arg(size > 0 ? size : 255);
-    case adLongVarWChar:
-        return QStringLiteral("MEMO");
-    default:
-        throw Error(Error::Code::TypeMismatch, QStringLiteral("column type %1 is not supported").arg(adoxType));
+        case adSmallInt:
+            return QStringLiteral("SMALLINT");
+        case adInteger:
+            return QStringLiteral("INTEGER");
+        case adDouble:
+            return QStringLiteral("DOUBLE");
+        case adCurrency:
+            return QStringLiteral("CURRENCY");
+        case adBoolean:
+            return QStringLiteral("BIT");
+        case adUnsignedTinyInt:
+            return QStringLiteral("BYTE");
+        case adGUID:
+            return QStringLiteral("GUID");
+        case adDate:
+            return QStringLiteral("DATETIME");
+        case adWChar:
+            return QStringLiteral("NCHAR(%1)").arg(size > 0 ? size : 255);
+        case adVarWChar:
+            return QStringLiteral("VARCHAR(%1)").arg(size > 0 ? size : 255);
+        case adLongVarWChar:
+            return QStringLiteral("MEMO");
+        default:
+            throw Error(Error::Code::TypeMismatch,
+                        QStringLiteral("column type %1 is not supported").arg(adoxType));
     }
 }
 
@@ -58,12 +59,17 @@ Catalog::Catalog(const QString& connectionString) : connectionString_(connection
 std::vector<CatalogEntry> Catalog::tables() const {
     OpenCatalog c(connectionString_);
     std::vector<CatalogEntry> out;
-    Statement st(c.handle(), QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table','view') ORDER BY rowid"));
+    Statement st(
+        c.handle(),
+        QStringLiteral(
+            "SELECT name, type FROM sqlite_master WHERE type IN ('table','view') ORDER BY rowid"));
     while (st.step()) {
         CatalogEntry e;
         e.name = st.columnText(0);
         const bool view = st.columnText(1) == QLatin1String("view");
-        e.type = view ? QStringLiteral("VIEW") : isSystemTableName(e.name) ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE");
+        e.type = view                        ? QStringLiteral("VIEW")
+                 : isSystemTableName(e.name) ? QStringLiteral("SYSTEM TABLE")
+                                             : QStringLiteral("TABLE");
         out.push_back(e);
     }
     return out;
@@ -78,24 +84,31 @@ QStringList Catalog::viewNames() const {
 
 std::optional<QString> Catalog::viewCommandText(const QString& name) const {
     OpenCatalog c(connectionString_);
-    Statement st(c.handle(), QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='view' AND name=?"));
+    Statement st(
+        c.handle(),
+        QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='view' AND name=?"));
     st.bindText(1, name);
     if (!st.step()) return std::nullopt;
     const QString stored = st.columnText(0);
     if (auto text = readEntry(c.handle(), QStringLiteral("view"), stored)) return text;
     // A view made by another tool: its body as SQLite keeps it.
     QString sql = st.columnText(1);
-    static const QRegularExpression as(QStringLiteral(R"(\bAS\b)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression as(QStringLiteral(R"(\bAS\b)"),
+                                       QRegularExpression::CaseInsensitiveOption);
     auto m = as.match(sql);
     return m.hasMatch() ? sql.mid(m.capturedEnd()).trimmed() : sql;
 }
 
 QStringList Catalog::primaryKeyColumns(const QString& table) const {
     OpenCatalog c(connectionString_);
-    Statement exists(c.handle(), QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name=?"));
+    Statement exists(
+        c.handle(),
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name=?"));
     exists.bindText(1, table);
-    if (!exists.step()) throw Error(Error::Code::Engine, QStringLiteral("no table named '%1'").arg(table));
-    Statement st(c.handle(), QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"));
+    if (!exists.step())
+        throw Error(Error::Code::Engine, QStringLiteral("no table named '%1'").arg(table));
+    Statement st(c.handle(),
+                 QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"));
     st.bindText(1, table);
     QStringList out;
     while (st.step()) out << st.columnText(0);
@@ -104,14 +117,16 @@ QStringList Catalog::primaryKeyColumns(const QString& table) const {
 
 void Catalog::addTable(const QString& table, const QString& column, int adoxType, int size) {
     OpenCatalog c(connectionString_);
-    c.connection.execute(QStringLiteral("CREATE TABLE %1 (%2 %3)")
-                             .arg(bracketed(table), bracketed(column), accessTypeFor(adoxType, size)));
+    c.connection.execute(
+        QStringLiteral("CREATE TABLE %1 (%2 %3)")
+            .arg(bracketed(table), bracketed(column), accessTypeFor(adoxType, size)));
 }
 
 void Catalog::addColumn(const QString& table, const QString& column, int adoxType, int size) {
     OpenCatalog c(connectionString_);
-    c.connection.execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                             .arg(bracketed(table), bracketed(column), accessTypeFor(adoxType, size)));
+    c.connection.execute(
+        QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+            .arg(bracketed(table), bracketed(column), accessTypeFor(adoxType, size)));
 }
 
 int Catalog::engineType() const {

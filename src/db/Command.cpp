@@ -31,7 +31,8 @@ struct Command::Impl {
             cached = Statement();
             Translation tr = translate(commandText);
             kind = tr.kind;
-            if (kind == Translation::Kind::CreateView || kind == Translation::Kind::DropView) return cached;
+            if (kind == Translation::Kind::CreateView || kind == Translation::Kind::DropView)
+                return cached;
             cached = Statement(h, tr.sql);
             cachedText = commandText;
             cachedHandle = h;
@@ -41,7 +42,8 @@ struct Command::Impl {
         const int needed = st.parameterCount();
         requireParameters(needed, int(parameters.size()), commandText);
         for (int i = 0; i < needed; ++i)
-            st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first, parameters[size_t(i)].second));
+            st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first,
+                                                     parameters[size_t(i)].second));
         return st;
     }
 };
@@ -49,9 +51,15 @@ struct Command::Impl {
 Command::Command(Connection& connection) : impl_(std::make_unique<Impl>(connection)) {}
 Command::~Command() = default;
 
-void Command::setCommandText(const QString& accessSql) { impl_->commandText = accessSql; }
-void Command::clearParameters() { impl_->parameters.clear(); }
-void Command::addParameter(const QVariant& value, ParamType type) { impl_->parameters.emplace_back(value, type); }
+void Command::setCommandText(const QString& accessSql) {
+    impl_->commandText = accessSql;
+}
+void Command::clearParameters() {
+    impl_->parameters.clear();
+}
+void Command::addParameter(const QVariant& value, ParamType type) {
+    impl_->parameters.emplace_back(value, type);
+}
 
 int Command::execute() {
     Statement& st = impl_->prepare();
@@ -66,7 +74,9 @@ int Command::execute() {
 
 void Command::query(const std::function<void(const std::vector<QVariant>& row)>& row) {
     Statement& st = impl_->prepare();
-    if (!st) throw Error(Error::Code::Engine, QStringLiteral("the statement returns no rows: %1").arg(impl_->commandText));
+    if (!st)
+        throw Error(Error::Code::Engine,
+                    QStringLiteral("the statement returns no rows: %1").arg(impl_->commandText));
     const int n = st.columnCount();
     impl_->columnNames.clear();
     impl_->columnTypes.clear();
@@ -81,13 +91,18 @@ void Command::query(const std::function<void(const std::vector<QVariant>& row)>&
         ~ResetOnExit() { sqlite3_reset(st.get()); }
     } guard{st};
     while (st.step()) {
-        for (int i = 0; i < n; ++i) values[size_t(i)] = readColumn(st.get(), i, impl_->columnTypes[size_t(i)]);
+        for (int i = 0; i < n; ++i)
+            values[size_t(i)] = readColumn(st.get(), i, impl_->columnTypes[size_t(i)]);
         if (row) row(values);
     }
 }
 
-QStringList Command::columnNames() const { return impl_->columnNames; }
-std::vector<int> Command::columnTypes() const { return impl_->columnTypes; }
+QStringList Command::columnNames() const {
+    return impl_->columnNames;
+}
+std::vector<int> Command::columnTypes() const {
+    return impl_->columnTypes;
+}
 
 // ---- table object ---------------------------------------------------------
 
@@ -107,9 +122,17 @@ void Table::open() {
     }
 }
 
-void Table::append() { ds_->append(); }
-Field Table::fieldByName(const QString& name) { return ds_->fieldByName(name); }
-void Table::post() { ds_->post(); }
-void Table::close() { ds_->close(); }
+void Table::append() {
+    ds_->append();
+}
+Field Table::fieldByName(const QString& name) {
+    return ds_->fieldByName(name);
+}
+void Table::post() {
+    ds_->post();
+}
+void Table::close() {
+    ds_->close();
+}
 
 }  // namespace db

@@ -1,13 +1,12 @@
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <functional>
+
 #include "db/Bookkeeping.h"
 #include "db/Db.h"
 #include "db/Dialect.h"
 #include "db/Sqlite.h"
-
-#include <QFile>
-#include <QFileInfo>
-
-#include <algorithm>
-#include <functional>
 
 namespace db {
 
@@ -22,10 +21,14 @@ namespace {
 
 bool isKnownKey(const QString& rawKey) {
     const QString key = rawKey.simplified().toLower();
-    static const QStringList known = {QStringLiteral("provider"), QStringLiteral("data source"),
-                                      QStringLiteral("persist security info"), QStringLiteral("user id"),
-                                      QStringLiteral("password"), QStringLiteral("mode"),
-                                      QStringLiteral("extended properties"), QStringLiteral("locale identifier")};
+    static const QStringList known = {QStringLiteral("provider"),
+                                      QStringLiteral("data source"),
+                                      QStringLiteral("persist security info"),
+                                      QStringLiteral("user id"),
+                                      QStringLiteral("password"),
+                                      QStringLiteral("mode"),
+                                      QStringLiteral("extended properties"),
+                                      QStringLiteral("locale identifier")};
     return known.contains(key) || key.startsWith(QLatin1String("jet oledb:"));
 }
 
@@ -33,8 +36,8 @@ bool isKnownKey(const QString& rawKey) {
 // until the next ";" that starts a known item (or the end).
 bool isFreeText(const QString& rawKey) {
     const QString key = rawKey.simplified().toLower();
-    return key == QLatin1String("data source") || key == QLatin1String("jet oledb:database password") ||
-           key == QLatin1String("password");
+    return key == QLatin1String("data source") ||
+           key == QLatin1String("jet oledb:database password") || key == QLatin1String("password");
 }
 
 qsizetype endOfValue(const QString& text, qsizetype from, bool freeText) {
@@ -61,7 +64,8 @@ std::vector<std::pair<QString, QString>> splitPairs(const QString& text) {
         if (eq < 0 || (semi >= 0 && semi < eq)) {
             QString stray = text.mid(i, semi < 0 ? n - i : semi - i).trimmed();
             if (!stray.isEmpty())
-                throw Error(Error::Code::Syntax, QStringLiteral("connection string item without '=': %1").arg(stray));
+                throw Error(Error::Code::Syntax,
+                            QStringLiteral("connection string item without '=': %1").arg(stray));
             if (semi < 0) break;
             i = semi + 1;
             continue;
@@ -101,7 +105,8 @@ ConnectionString ConnectionString::parse(const QString& text) {
             cs.dataSource = value.trimmed();
             haveSource = true;
         } else if (k == QLatin1String("persist security info")) {
-            cs.persistSecurityInfo = value.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+            cs.persistSecurityInfo =
+                value.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
         } else if (k == QLatin1String("mode")) {
             // ADO's connect mode; "Read" opens the file without write access.
             cs.readOnly = value.trimmed().compare(QLatin1String("read"), Qt::CaseInsensitive) == 0;
@@ -133,10 +138,13 @@ using Handle = std::unique_ptr<sqlite3, HandleCloser>;
 // would create one) and an empty one (it would treat it as a new database).
 void checkDatabaseFile(const QString& path) {
     QFileInfo info(path);
-    if (!info.exists()) throw Error(Error::Code::NotADatabase, QStringLiteral("file not found: %1").arg(path));
-    if (!info.isFile()) throw Error(Error::Code::NotADatabase, QStringLiteral("not a file: %1").arg(path));
+    if (!info.exists())
+        throw Error(Error::Code::NotADatabase, QStringLiteral("file not found: %1").arg(path));
+    if (!info.isFile())
+        throw Error(Error::Code::NotADatabase, QStringLiteral("not a file: %1").arg(path));
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw Error(Error::Code::Locked, QStringLiteral("cannot read %1").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw Error(Error::Code::Locked, QStringLiteral("cannot read %1").arg(path));
     QByteArray head = f.read(16);
     if (head != QByteArray("SQLite format 3\0", 16))
         throw Error(Error::Code::NotADatabase, QStringLiteral("not a database file: %1").arg(path));
@@ -166,10 +174,12 @@ Handle openHandle(const QString& path, bool* readOnly) {
 }  // namespace
 
 void createDatabase(const QString& path) {
-    if (QFileInfo::exists(path)) throw Error(Error::Code::Engine, QStringLiteral("file exists already: %1").arg(path));
+    if (QFileInfo::exists(path))
+        throw Error(Error::Code::Engine, QStringLiteral("file exists already: %1").arg(path));
     sqlite3* raw = nullptr;
     QByteArray p = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(p.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc =
+        sqlite3_open_v2(p.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Handle h(raw);
     if (rc != SQLITE_OK) throwEngineError(raw, rc, path);
     // An empty SQLite file has no header yet; writing the schema version gives
@@ -186,7 +196,9 @@ struct Connection::Impl {
 };
 
 Connection::Connection() = default;
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::attach(DataSet* ds) {
     if (impl_) impl_->dataSets.push_back(ds);
@@ -198,8 +210,12 @@ void Connection::detach(DataSet* ds) {
     v.erase(std::remove(v.begin(), v.end(), ds), v.end());
 }
 
-void Connection::setConnectionString(const QString& text) { connectionString_ = text; }
-QString Connection::connectionString() const { return connectionString_; }
+void Connection::setConnectionString(const QString& text) {
+    connectionString_ = text;
+}
+QString Connection::connectionString() const {
+    return connectionString_;
+}
 
 void Connection::open() {
     close();
@@ -212,7 +228,8 @@ void Connection::open() {
     // or without one; a protected file needs exactly its password.
     if (auto hash = readEntry(impl->handle.get(), QStringLiteral("password"))) {
         if (!cs.password || cs.password->isEmpty())
-            throw Error(Error::Code::WrongPassword, QStringLiteral("the database is protected by a password"));
+            throw Error(Error::Code::WrongPassword,
+                        QStringLiteral("the database is protected by a password"));
         if (!verifyPassword(*hash, *cs.password))
             throw Error(Error::Code::WrongPassword, QStringLiteral("not the database's password"));
     }
@@ -226,9 +243,15 @@ void Connection::close() {
     for (DataSet* ds : open) ds->close();
     impl_.reset();
 }
-bool Connection::connected() const { return impl_ != nullptr; }
-bool Connection::readOnly() const { return impl_ && impl_->readOnly; }
-QString Connection::path() const { return impl_ ? impl_->path : QString(); }
+bool Connection::connected() const {
+    return impl_ != nullptr;
+}
+bool Connection::readOnly() const {
+    return impl_ && impl_->readOnly;
+}
+QString Connection::path() const {
+    return impl_ ? impl_->path : QString();
+}
 
 sqlite3* Connection::handle() const {
     if (!impl_) throw Error(Error::Code::State, QStringLiteral("the connection is closed"));
@@ -239,7 +262,8 @@ int Connection::execute(const QString& accessSql) {
     sqlite3* h = handle();
     Translation tr = translate(accessSql);
     // Saved-query statements touch our bookkeeping too; both change together.
-    const bool bookkeeping = tr.kind == Translation::Kind::CreateView || tr.kind == Translation::Kind::DropView;
+    const bool bookkeeping =
+        tr.kind == Translation::Kind::CreateView || tr.kind == Translation::Kind::DropView;
     if (!bookkeeping) return exec(h, tr.sql);
     Transaction t(*this);
     int changed = exec(h, tr.sql);
@@ -253,7 +277,10 @@ int Connection::execute(const QString& accessSql) {
 
 QStringList Connection::tableNames() const {
     QStringList out;
-    Statement st(handle(), QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') ORDER BY rowid"));
+    Statement st(
+        handle(),
+        QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type IN ('table','view') ORDER BY rowid"));
     while (st.step()) {
         QString name = st.columnText(0);
         if (!isSystemTableName(name)) out << name;
@@ -270,7 +297,8 @@ void Connection::begin() {
 }
 
 void Connection::commit() {
-    if (!impl_ || impl_->transactionDepth == 0) throw Error(Error::Code::State, QStringLiteral("no transaction to commit"));
+    if (!impl_ || impl_->transactionDepth == 0)
+        throw Error(Error::Code::State, QStringLiteral("no transaction to commit"));
     if (--impl_->transactionDepth > 0) {
         exec(handle(), QStringLiteral("RELEASE nested"));
         return;
@@ -288,7 +316,9 @@ void Connection::rollback() {
     exec(handle(), QStringLiteral("ROLLBACK"));
 }
 
-Transaction::Transaction(Connection& c) : connection_(c) { connection_.begin(); }
+Transaction::Transaction(Connection& c) : connection_(c) {
+    connection_.begin();
+}
 
 Transaction::~Transaction() {
     if (done_) return;
@@ -307,14 +337,18 @@ void Transaction::commit() {
 namespace {
 
 // Opens a file with its password to change our bookkeeping in it.
-void changeBookkeeping(const QString& path, const QString& password, const std::function<void(sqlite3*)>& change) {
+void changeBookkeeping(const QString& path, const QString& password,
+                       const std::function<void(sqlite3*)>& change) {
     Connection c;
     const QChar quote = password.contains(QLatin1Char('"')) ? QLatin1Char('\'') : QLatin1Char('"');
-    c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Jet OLEDB:Database Password=")
-                              .arg(path) +
-                          quote + password + quote);
+    c.setConnectionString(
+        QStringLiteral(
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Jet OLEDB:Database Password=")
+            .arg(path) +
+        quote + password + quote);
     c.open();
-    if (c.readOnly()) throw Error(Error::Code::Locked, QStringLiteral("the file is read-only: %1").arg(path));
+    if (c.readOnly())
+        throw Error(Error::Code::Locked, QStringLiteral("the file is read-only: %1").arg(path));
     Transaction t(c);
     change(c.handle());
     t.commit();
@@ -322,7 +356,8 @@ void changeBookkeeping(const QString& path, const QString& password, const std::
 
 }  // namespace
 
-void setDatabasePassword(const QString& path, const QString& currentPassword, const QString& newPassword) {
+void setDatabasePassword(const QString& path, const QString& currentPassword,
+                         const QString& newPassword) {
     // Hash before the transaction starts: it is the slow part.
     const QString hash = newPassword.isEmpty() ? QString() : hashPassword(newPassword);
     changeBookkeeping(path, currentPassword, [&](sqlite3* h) {

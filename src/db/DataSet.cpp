@@ -1,12 +1,12 @@
-#include "db/Db.h"
-#include "db/Dialect.h"
-#include "db/Sqlite.h"
-#include "db/Types.h"
-
 #include <algorithm>
 #include <climits>
 #include <limits>
 #include <unordered_map>
+
+#include "db/Db.h"
+#include "db/Dialect.h"
+#include "db/Sqlite.h"
+#include "db/Types.h"
 
 namespace db {
 
@@ -19,7 +19,7 @@ constexpr size_t kCacheRows = 4096;  // rows kept for painting before the cache 
 constexpr int kBlockRows = 128;      // rows read at once from a query without row identity
 
 struct SqlWord {
-    QString text;      // identifier unquoted, keyword as written
+    QString text;  // identifier unquoted, keyword as written
     bool quoted = false;
     bool punct = false;
     qsizetype start = 0;
@@ -68,8 +68,8 @@ std::vector<SqlWord> scanSql(const QString& s) {
             out.push_back({name, true, false, start, depth});
         } else if (c.isLetterOrNumber() || c == QLatin1Char('_') || c.unicode() >= 0x80) {
             qsizetype start = i;
-            while (i < n && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_') || s[i] == QLatin1Char('$') ||
-                             s[i].unicode() >= 0x80))
+            while (i < n && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_') ||
+                             s[i] == QLatin1Char('$') || s[i].unicode() >= 0x80))
                 ++i;
             out.push_back({s.mid(start, i - start), false, false, start, depth});
         } else {
@@ -102,7 +102,8 @@ std::optional<SingleTable> singleTableSelect(const QString& sql) {
     size_t from = 0;
     for (size_t i = 1; i < w.size(); ++i) {
         if (w[i].depth != 0) continue;
-        for (const char* k : {"DISTINCT", "GROUP", "HAVING", "UNION", "INTERSECT", "EXCEPT", "JOIN", "WINDOW", "VALUES"})
+        for (const char* k : {"DISTINCT", "GROUP", "HAVING", "UNION", "INTERSECT", "EXCEPT", "JOIN",
+                              "WINDOW", "VALUES"})
             if (keyword(w[i], k)) return std::nullopt;
         if (from == 0 && keyword(w[i], "FROM")) from = i;
     }
@@ -114,10 +115,12 @@ std::optional<SingleTable> singleTableSelect(const QString& sql) {
     if (end < w.size() && !w[end].punct && !keyword(w[end], "WHERE") && !keyword(w[end], "ORDER") &&
         !keyword(w[end], "LIMIT") && !keyword(w[end], "INDEXED") && !keyword(w[end], "NOT"))
         ++end;  // alias
-    if (end < w.size() && !(keyword(w[end], "WHERE") || keyword(w[end], "ORDER") || keyword(w[end], "LIMIT") ||
-                            (w[end].punct && w[end].text == QLatin1String(";"))))
+    if (end < w.size() &&
+        !(keyword(w[end], "WHERE") || keyword(w[end], "ORDER") || keyword(w[end], "LIMIT") ||
+          (w[end].punct && w[end].text == QLatin1String(";"))))
         return std::nullopt;
-    if (table.depth != 0 || (from + 2 < w.size() && w[from + 2].punct && w[from + 2].text == QLatin1String(".")))
+    if (table.depth != 0 ||
+        (from + 2 < w.size() && w[from + 2].punct && w[from + 2].text == QLatin1String(".")))
         return std::nullopt;
     SingleTable st;
     st.table = table.text;
@@ -137,7 +140,8 @@ struct Column : ResultColumn {
 // that is gone; that is an error, never a read past the column list.
 const Column& columnOf(const std::vector<Column>& columns, int index) {
     if (index < 0 || size_t(index) >= columns.size())
-        throw Error(Error::Code::State, QStringLiteral("field number %1 is not in the open data set").arg(index));
+        throw Error(Error::Code::State,
+                    QStringLiteral("field number %1 is not in the open data set").arg(index));
     return columns[size_t(index)];
 }
 
@@ -203,7 +207,8 @@ struct DataSet::Impl {
             auto it = std::lower_bound(rowids.begin(), rowids.end(), id);
             return it != rowids.end() && *it == id ? int(it - rowids.begin()) : -1;
         }
-        auto it = std::lower_bound(sortedRowids.begin(), sortedRowids.end(), std::make_pair(id, INT_MIN));
+        auto it =
+            std::lower_bound(sortedRowids.begin(), sortedRowids.end(), std::make_pair(id, INT_MIN));
         return it != sortedRowids.end() && it->first == id ? it->second : -1;
     }
 
@@ -214,7 +219,8 @@ struct DataSet::Impl {
     bool editing() const { return state == State::Edit || state == State::Insert; }
 
     void requireActive() const {
-        if (state == State::Inactive) throw Error(Error::Code::State, QStringLiteral("the data set is closed"));
+        if (state == State::Inactive)
+            throw Error(Error::Code::State, QStringLiteral("the data set is closed"));
     }
 
     // `reserved` markers at the end belong to our own wrapping (LIMIT/OFFSET).
@@ -222,7 +228,8 @@ struct DataSet::Impl {
         const int n = st.parameterCount() - reserved;
         requireParameters(n, int(parameters.size()), commandText);
         for (int i = 0; i < n; ++i)
-            st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first, parameters[size_t(i)].second));
+            st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first,
+                                                     parameters[size_t(i)].second));
     }
 
     const std::vector<QVariant>& fetchRow(int row) const {
@@ -237,7 +244,8 @@ struct DataSet::Impl {
             st.bindInt(1, key);
             std::vector<QVariant> values(static_cast<size_t>(ncol));
             if (st.step())
-                for (int c = 0; c < ncol; ++c) values[size_t(c)] = readColumn(st.get(), c, columns[size_t(c)].type.code);
+                for (int c = 0; c < ncol; ++c)
+                    values[size_t(c)] = readColumn(st.get(), c, columns[size_t(c)].type.code);
             st.reset();
             return cache.emplace(key, std::move(values)).first->second;
         }
@@ -250,13 +258,15 @@ struct DataSet::Impl {
         int r = blockStart;
         while (st.step()) {
             std::vector<QVariant> values(static_cast<size_t>(ncol));
-            for (int c = 0; c < ncol; ++c) values[size_t(c)] = readColumn(st.get(), c, columns[size_t(c)].type.code);
+            for (int c = 0; c < ncol; ++c)
+                values[size_t(c)] = readColumn(st.get(), c, columns[size_t(c)].type.code);
             cache[r++] = std::move(values);
         }
         st.reset();
         auto found = cache.find(key);
         if (found == cache.end())
-            found = cache.emplace(key, std::vector<QVariant>(size_t(ncol))).first;  // the row vanished meanwhile
+            found = cache.emplace(key, std::vector<QVariant>(size_t(ncol)))
+                        .first;  // the row vanished meanwhile
         return found->second;
     }
 
@@ -301,7 +311,8 @@ void DataSet::Impl::open() {
     sql = tr.sql;
     Statement meta(h, sql);
     if (meta.columnCount() == 0)
-        throw Error(Error::Code::Engine, QStringLiteral("the statement returns no rows: %1").arg(commandText));
+        throw Error(Error::Code::Engine,
+                    QStringLiteral("the statement returns no rows: %1").arg(commandText));
 
     std::vector<Column> cols;
     for (int i = 0; i < meta.columnCount(); ++i) {
@@ -316,16 +327,20 @@ void DataSet::Impl::open() {
     Statement rowSt, blockSt;
     int count = 0;
     if (single) {
-        Statement isTable(h, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+        Statement isTable(
+            h, QStringLiteral(
+                   "SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
         isTable.bindText(1, single->table);
         bool allFromTable = isTable.step();
         for (const Column& c : cols)
-            if (c.originTable.compare(single->table, Qt::CaseInsensitive) != 0) allFromTable = false;
+            if (c.originTable.compare(single->table, Qt::CaseInsensitive) != 0)
+                allFromTable = false;
         if (allFromTable) {
             try {
                 Statement ridSt(h, QStringLiteral("SELECT rowid FROM ") + single->fromRest);
                 bindParameters(ridSt);
-                rowSt = Statement(h, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(single->selectList, single->fromItem));
+                rowSt = Statement(h, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                         .arg(single->selectList, single->fromItem));
                 ids.reserve(1024);
                 while (ridSt.step()) ids.push_back(ridSt.columnInt(0));
                 rowIdentity = true;
@@ -345,8 +360,7 @@ void DataSet::Impl::open() {
     }
 
     const bool writable = rowIdentity && !connection.readOnly();
-    for (Column& c : cols)
-        c.canModify = writable && !c.autoIncrement && !c.originColumn.isEmpty();
+    for (Column& c : cols) c.canModify = writable && !c.autoIncrement && !c.originColumn.isEmpty();
 
     columns = std::move(cols);
     byRowId = rowIdentity;
@@ -374,20 +388,24 @@ void DataSet::Impl::post() {
     if (state == State::Edit) {
         if (!cols.empty()) {
             QStringList sets;
-            for (int c : cols) sets << quoteIdentifier(columns[size_t(c)].originColumn) + QStringLiteral(" = ?");
-            Statement st(h, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoteIdentifier(baseTable), sets.join(QLatin1Char(','))));
+            for (int c : cols)
+                sets << quoteIdentifier(columns[size_t(c)].originColumn) + QStringLiteral(" = ?");
+            Statement st(h, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                .arg(quoteIdentifier(baseTable), sets.join(QLatin1Char(','))));
             int pos = 1;
             for (int c : cols) st.bindStorage(pos++, stored[size_t(c)]);
             st.bindInt(pos, rowids[size_t(row)]);
             st.step();
             if (sqlite3_changes(h) == 0)
-                throw Error(Error::Code::Engine, QStringLiteral("the record no longer exists in %1").arg(baseTable));
+                throw Error(Error::Code::Engine,
+                            QStringLiteral("the record no longer exists in %1").arg(baseTable));
         }
         forget(row);
     } else {
         QString sqlText;
         if (cols.empty()) {
-            sqlText = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(baseTable));
+            sqlText =
+                QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(baseTable));
         } else {
             QStringList names, marks;
             for (int c : cols) {
@@ -395,7 +413,8 @@ void DataSet::Impl::post() {
                 marks << QStringLiteral("?");
             }
             sqlText = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(quoteIdentifier(baseTable), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                          .arg(quoteIdentifier(baseTable), names.join(QLatin1Char(',')),
+                               marks.join(QLatin1Char(',')));
         }
         Statement st(h, sqlText);
         int pos = 1;
@@ -412,7 +431,8 @@ void DataSet::Impl::post() {
     emit self->rowChanged(row);
 }
 
-DataSet::DataSet(Connection& connection, QObject* parent) : QObject(parent), impl_(std::make_unique<Impl>(this, connection)) {}
+DataSet::DataSet(Connection& connection, QObject* parent)
+    : QObject(parent), impl_(std::make_unique<Impl>(this, connection)) {}
 
 DataSet::~DataSet() {
     // Statements die with the data set; the connection must forget it.
@@ -423,10 +443,16 @@ void DataSet::setCommandText(const QString& accessSql) {
     if (active()) close();
     impl_->commandText = accessSql;
 }
-QString DataSet::commandText() const { return impl_->commandText; }
+QString DataSet::commandText() const {
+    return impl_->commandText;
+}
 
-void DataSet::clearParameters() { impl_->parameters.clear(); }
-void DataSet::addParameter(const QVariant& value, ParamType type) { impl_->parameters.emplace_back(value, type); }
+void DataSet::clearParameters() {
+    impl_->parameters.clear();
+}
+void DataSet::addParameter(const QVariant& value, ParamType type) {
+    impl_->parameters.emplace_back(value, type);
+}
 
 void DataSet::open() {
     if (active()) close();
@@ -458,8 +484,12 @@ void DataSet::close() {
     emit closed();
 }
 
-bool DataSet::active() const { return impl_->state != State::Inactive; }
-DataSet::State DataSet::state() const { return impl_->state; }
+bool DataSet::active() const {
+    return impl_->state != State::Inactive;
+}
+DataSet::State DataSet::state() const {
+    return impl_->state;
+}
 
 void DataSet::first() {
     impl_->requireActive();
@@ -503,10 +533,18 @@ void DataSet::last() {
     impl_->setCurrent(n - 1);
 }
 
-bool DataSet::eof() const { return impl_->eof; }
-bool DataSet::bof() const { return impl_->bof; }
-int DataSet::recordCount() const { return active() ? impl_->rowCount() : 0; }
-int DataSet::recNo() const { return impl_->current; }
+bool DataSet::eof() const {
+    return impl_->eof;
+}
+bool DataSet::bof() const {
+    return impl_->bof;
+}
+int DataSet::recordCount() const {
+    return active() ? impl_->rowCount() : 0;
+}
+int DataSet::recNo() const {
+    return impl_->current;
+}
 
 void DataSet::moveTo(int row) {
     impl_->requireActive();
@@ -520,16 +558,20 @@ void DataSet::moveTo(int row) {
     impl_->setCurrent(row);
 }
 
-int DataSet::fieldCount() const { return int(impl_->columns.size()); }
+int DataSet::fieldCount() const {
+    return int(impl_->columns.size());
+}
 
 Field DataSet::field(int index) {
-    if (index < 0 || index >= fieldCount()) throw Error(Error::Code::Engine, QStringLiteral("no field number %1").arg(index));
+    if (index < 0 || index >= fieldCount())
+        throw Error(Error::Code::Engine, QStringLiteral("no field number %1").arg(index));
     return Field(this, index);
 }
 
 std::optional<Field> DataSet::findField(const QString& name) {
     for (int i = 0; i < fieldCount(); ++i)
-        if (impl_->columns[size_t(i)].name.compare(name, Qt::CaseInsensitive) == 0) return Field(this, i);
+        if (impl_->columns[size_t(i)].name.compare(name, Qt::CaseInsensitive) == 0)
+            return Field(this, i);
     return std::nullopt;
 }
 
@@ -538,19 +580,25 @@ Field DataSet::fieldByName(const QString& name) {
     throw Error(Error::Code::Engine, QStringLiteral("no field named '%1'").arg(name));
 }
 
-QVariant DataSet::valueAt(int row, int column) const { return impl_->value(row, column); }
+QVariant DataSet::valueAt(int row, int column) const {
+    return impl_->value(row, column);
+}
 
 QString DataSet::textAt(int row, int column) const {
     return valueText(impl_->value(row, column), columnOf(impl_->columns, column).type.code);
 }
 
-bool DataSet::canModify() const { return active() && impl_->byRowId && !impl_->connection.readOnly(); }
+bool DataSet::canModify() const {
+    return active() && impl_->byRowId && !impl_->connection.readOnly();
+}
 
 void DataSet::edit() {
     impl_->requireActive();
     if (impl_->editing()) return;
-    if (!canModify()) throw Error(Error::Code::ReadOnly, QStringLiteral("the data set cannot be modified"));
-    if (impl_->current < 0) throw Error(Error::Code::State, QStringLiteral("there is no record to edit"));
+    if (!canModify())
+        throw Error(Error::Code::ReadOnly, QStringLiteral("the data set cannot be modified"));
+    if (impl_->current < 0)
+        throw Error(Error::Code::State, QStringLiteral("there is no record to edit"));
     const int n = fieldCount();
     impl_->buffer.assign(size_t(n), QVariant());
     for (int c = 0; c < n; ++c) impl_->buffer[size_t(c)] = impl_->value(impl_->current, c);
@@ -563,7 +611,8 @@ void DataSet::edit() {
 void DataSet::append() {
     impl_->requireActive();
     impl_->checkBrowse();
-    if (!canModify()) throw Error(Error::Code::ReadOnly, QStringLiteral("the data set cannot be modified"));
+    if (!canModify())
+        throw Error(Error::Code::ReadOnly, QStringLiteral("the data set cannot be modified"));
     const int n = fieldCount();
     impl_->buffer.assign(size_t(n), QVariant());
     impl_->stored.assign(size_t(n), QVariant());
@@ -603,11 +652,14 @@ void DataSet::remove() {
     impl_->requireActive();
     if (impl_->state == State::Insert) return cancel();
     cancel();
-    if (!canModify()) throw Error(Error::Code::ReadOnly, QStringLiteral("the data set cannot be modified"));
+    if (!canModify())
+        throw Error(Error::Code::ReadOnly, QStringLiteral("the data set cannot be modified"));
     const int row = impl_->current;
-    if (row < 0 || row >= impl_->storedRows()) throw Error(Error::Code::State, QStringLiteral("there is no record to delete"));
-    Statement st(impl_->connection.handle(),
-                 QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteIdentifier(impl_->baseTable)));
+    if (row < 0 || row >= impl_->storedRows())
+        throw Error(Error::Code::State, QStringLiteral("there is no record to delete"));
+    Statement st(
+        impl_->connection.handle(),
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteIdentifier(impl_->baseTable)));
     st.bindInt(1, impl_->rowids[size_t(row)]);
     st.step();
     impl_->forget(row);
@@ -640,12 +692,21 @@ bool DataSet::gotoBookmark(Bookmark b) {
 
 // ---- fields ------------------------------------------------------------------
 
-
-QString Field::name() const { return columnOf(ds_->impl_->columns, index_).name; }
-int Field::dataType() const { return columnOf(ds_->impl_->columns, index_).type.code; }
-int Field::size() const { return columnOf(ds_->impl_->columns, index_).type.size; }
-bool Field::canModify() const { return columnOf(ds_->impl_->columns, index_).canModify; }
-int Field::index() const { return index_; }
+QString Field::name() const {
+    return columnOf(ds_->impl_->columns, index_).name;
+}
+int Field::dataType() const {
+    return columnOf(ds_->impl_->columns, index_).type.code;
+}
+int Field::size() const {
+    return columnOf(ds_->impl_->columns, index_).type.size;
+}
+bool Field::canModify() const {
+    return columnOf(ds_->impl_->columns, index_).canModify;
+}
+int Field::index() const {
+    return index_;
+}
 
 QVariant Field::value() const {
     const auto& d = *ds_->impl_;
@@ -653,14 +714,22 @@ QVariant Field::value() const {
     return d.value(d.current, index_);
 }
 
-bool Field::isNull() const { return value().isNull(); }
-QString Field::asString() const { return valueText(value(), dataType()); }
+bool Field::isNull() const {
+    return value().isNull();
+}
+QString Field::asString() const {
+    return valueText(value(), dataType());
+}
 
 void Field::setValue(const QVariant& v) {
     auto& d = *ds_->impl_;
-    if (!d.editing()) throw Error(Error::Code::State, QStringLiteral("the data set is not in edit or insert state"));
+    if (!d.editing())
+        throw Error(Error::Code::State,
+                    QStringLiteral("the data set is not in edit or insert state"));
     const Column& c = columnOf(d.columns, index_);
-    if (!c.canModify) throw Error(Error::Code::ReadOnly, QStringLiteral("field %1 cannot be modified").arg(c.name));
+    if (!c.canModify)
+        throw Error(Error::Code::ReadOnly,
+                    QStringLiteral("field %1 cannot be modified").arg(c.name));
     QVariant s = toStorage(v, c.type, c.name);
     d.stored[size_t(index_)] = s;
     d.buffer[size_t(index_)] = fromStorage(s, c.type.code);
@@ -673,6 +742,8 @@ void Field::setAsString(const QString& text) {
     setValue(textToStorage(text, c.type, c.name));
 }
 
-void Field::clear() { setValue(QVariant()); }
+void Field::clear() {
+    setValue(QVariant());
+}
 
 }  // namespace db

@@ -15,7 +15,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -61,17 +60,17 @@ enum AdoxType : int {
 class Error : public std::runtime_error {
 public:
     enum class Code {
-        NotADatabase,    // the file is missing, empty or not a database
-        WrongPassword,   // password missing or not the database's
-        Locked,          // the file is locked or read-only and a write was needed
-        Syntax,          // the statement could not be parsed or translated
-        Engine,          // any other refusal of the engine (unknown table, ...)
-        Constraint,      // duplicate key, required value missing
-        TypeMismatch,    // a value that the field's type cannot hold
-        OutOfRange,      // a number outside the field type's range
-        TooLong,         // a text longer than the field's NCHAR width
-        ReadOnly,        // writing a field or data set that cannot be modified
-        State,           // an operation that the data set's state does not allow
+        NotADatabase,   // the file is missing, empty or not a database
+        WrongPassword,  // password missing or not the database's
+        Locked,         // the file is locked or read-only and a write was needed
+        Syntax,         // the statement could not be parsed or translated
+        Engine,         // any other refusal of the engine (unknown table, ...)
+        Constraint,     // duplicate key, required value missing
+        TypeMismatch,   // a value that the field's type cannot hold
+        OutOfRange,     // a number outside the field type's range
+        TooLong,        // a text longer than the field's NCHAR width
+        ReadOnly,       // writing a field or data set that cannot be modified
+        State,          // an operation that the data set's state does not allow
     };
     Error(Code code, const QString& message);
     Code code() const { return code_; }
@@ -88,7 +87,7 @@ struct ConnectionString {
     QString dataSource;               // database file path
     std::optional<QString> password;  // present when the string names one (may be "")
     bool persistSecurityInfo = false;
-    bool readOnly = false;            // "Mode=Read"
+    bool readOnly = false;  // "Mode=Read"
 
     static ConnectionString parse(const QString& text);  // throws Error(Syntax)
 };
@@ -187,14 +186,14 @@ class DataSet;
 class Field {
 public:
     QString name() const;
-    int dataType() const;   // FieldType code
-    int size() const;       // NCHAR width for ftText, else 0
-    bool canModify() const; // false for views, auto-numbers, computed columns
+    int dataType() const;    // FieldType code
+    int size() const;        // NCHAR width for ftText, else 0
+    bool canModify() const;  // false for views, auto-numbers, computed columns
     int index() const;
 
     bool isNull() const;
-    QVariant value() const;     // typed: qint64, double, bool, QDateTime, QString
-    QString asString() const;   // as the grid shows it (see valueText)
+    QVariant value() const;    // typed: qint64, double, bool, QDateTime, QString
+    QString asString() const;  // as the grid shows it (see valueText)
     // Write into the current record's edit buffer; the data set must be in
     // edit or insert state. Validated as the type requires; throws Error.
     void setValue(const QVariant& v);
@@ -250,7 +249,7 @@ public:
 
     int fieldCount() const;
     Field field(int index);
-    Field fieldByName(const QString& name);           // throws Error(Engine) when absent
+    Field fieldByName(const QString& name);               // throws Error(Engine) when absent
     std::optional<Field> findField(const QString& name);  // names compared ignoring case
 
     // Random access for views that paint rows without moving the current
@@ -274,8 +273,8 @@ public:
 signals:
     void opened();
     void closed();
-    void rowChanged(int row);       // values of one row changed (post, cancel, edit buffer)
-    void rowInserted(int row);      // append added a row
+    void rowChanged(int row);   // values of one row changed (post, cancel, edit buffer)
+    void rowInserted(int row);  // append added a row
     void rowRemoved(int row);
     void currentChanged(int row);
     void stateChanged();

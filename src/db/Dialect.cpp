@@ -1,39 +1,53 @@
 #include "db/Dialect.h"
 
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <string>
+#include <vector>
+
 #include "db/Db.h"
 #include "db/Sqlite.h"
 #include "db/Types.h"
 #include "text/Text.h"
 
-#include <sqlite3.h>
-
-#include <QDateTime>
-#include <QRegularExpression>
-
-#include <string>
-#include <vector>
-
 namespace db::detail {
 
 namespace {
 
-enum class Kind { Space, Word, Name, DoubleQuoted, SingleQuoted, Number, Param, DateLiteral, Punct };
+enum class Kind {
+    Space,
+    Word,
+    Name,
+    DoubleQuoted,
+    SingleQuoted,
+    Number,
+    Param,
+    DateLiteral,
+    Punct
+};
 
 struct Token {
     Kind kind;
-    QString text;  // raw text; for names and quoted values the content, unescaped
+    QString text;       // raw text; for names and quoted values the content, unescaped
     qsizetype end = 0;  // offset in the source just after the token
 };
 
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c.unicode() >= 0x80; }
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') ||
+           c.unicode() >= 0x80;
+}
 
 // Access writes #m/d/yyyy# (month first) in literals; other layouts are read
 // the way users type dates.
 std::optional<QDateTime> readDateLiteral(const QString& body) {
-    static const QRegularExpression us(QStringLiteral(R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(\s+.*)?$)"));
+    static const QRegularExpression us(
+        QStringLiteral(R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(\s+.*)?$)"));
     auto m = us.match(body);
     if (m.hasMatch()) {
-        QString swapped = m.captured(3) + QLatin1Char('/') + m.captured(1) + QLatin1Char('/') + m.captured(2) + m.captured(4);
+        QString swapped = m.captured(3) + QLatin1Char('/') + m.captured(1) + QLatin1Char('/') +
+                          m.captured(2) + m.captured(4);
         return text::parseDateTime(swapped);
     }
     return text::parseDateTime(body);
@@ -56,7 +70,8 @@ QString readQuoted(const QString& s, qsizetype& i, QChar quote) {
         out += c;
         ++i;
     }
-    throw Error(Error::Code::Syntax, QStringLiteral("text value without its closing quote: %1").arg(s));
+    throw Error(Error::Code::Syntax,
+                QStringLiteral("text value without its closing quote: %1").arg(s));
 }
 
 std::vector<Token> tokenize(const QString& s) {
@@ -71,7 +86,9 @@ std::vector<Token> tokenize(const QString& s) {
             out.push_back({Kind::Space, s.mid(start, i - start), i});
         } else if (c == QLatin1Char('[')) {
             qsizetype close = s.indexOf(QLatin1Char(']'), i + 1);
-            if (close < 0) throw Error(Error::Code::Syntax, QStringLiteral("name without its closing bracket: %1").arg(s));
+            if (close < 0)
+                throw Error(Error::Code::Syntax,
+                            QStringLiteral("name without its closing bracket: %1").arg(s));
             out.push_back({Kind::Name, s.mid(i + 1, close - i - 1), close + 1});
             i = close + 1;
         } else if (c == QLatin1Char('"')) {
@@ -142,24 +159,24 @@ bool isWord(const Token& t, const char* upper) {
 
 QString emitToken(const Token& t) {
     switch (t.kind) {
-    case Kind::Name:
-        return quoteIdentifier(t.text);
-    case Kind::DoubleQuoted:
-    case Kind::SingleQuoted:
-    case Kind::DateLiteral:
-        return sqlLiteral(t.text);
-    case Kind::Param:
-        return QStringLiteral("?");
-    case Kind::Word:
-        if (isWord(t, "TRUE")) return QStringLiteral("1");
-        if (isWord(t, "FALSE")) return QStringLiteral("0");
-        if (isWord(t, "MOD")) return QStringLiteral("%");
-        return t.text;
-    case Kind::Punct:
-        if (t.text == QLatin1String("&")) return QStringLiteral("||");
-        return t.text;
-    default:
-        return t.text;
+        case Kind::Name:
+            return quoteIdentifier(t.text);
+        case Kind::DoubleQuoted:
+        case Kind::SingleQuoted:
+        case Kind::DateLiteral:
+            return sqlLiteral(t.text);
+        case Kind::Param:
+            return QStringLiteral("?");
+        case Kind::Word:
+            if (isWord(t, "TRUE")) return QStringLiteral("1");
+            if (isWord(t, "FALSE")) return QStringLiteral("0");
+            if (isWord(t, "MOD")) return QStringLiteral("%");
+            return t.text;
+        case Kind::Punct:
+            if (t.text == QLatin1String("&")) return QStringLiteral("||");
+            return t.text;
+        default:
+            return t.text;
     }
 }
 
@@ -175,7 +192,9 @@ size_t nextSignificant(const std::vector<Token>& toks, size_t i) {
     return i;
 }
 
-QString nameOf(const Token& t) { return t.text; }
+QString nameOf(const Token& t) {
+    return t.text;
+}
 
 struct ColumnDef {
     QString sql;
@@ -206,9 +225,13 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
     if (p < to && toks[p].kind == Kind::Punct && toks[p].text == QLatin1String("(")) {
         QString args;
         size_t q = p + 1;
-        while (q < to && !(toks[q].kind == Kind::Punct && toks[q].text == QLatin1String(")"))) args += toks[q++].text;
-        if (q >= to) throw Error(Error::Code::Syntax, QStringLiteral("type without its closing parenthesis"));
-        accessType += QLatin1Char('(') + args.simplified().remove(QLatin1Char(' ')) + QLatin1Char(')');
+        while (q < to && !(toks[q].kind == Kind::Punct && toks[q].text == QLatin1String(")")))
+            args += toks[q++].text;
+        if (q >= to)
+            throw Error(Error::Code::Syntax,
+                        QStringLiteral("type without its closing parenthesis"));
+        accessType +=
+            QLatin1Char('(') + args.simplified().remove(QLatin1Char(' ')) + QLatin1Char(')');
         after = q + 1;
     }
     const ColumnType type = columnTypeFromDeclared(accessType, false);
@@ -229,7 +252,9 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
     QString check;
     if (type.code == ftText && type.size > 0)
         check = QStringLiteral(" CONSTRAINT %1 CHECK (length(%2) <= %3)")
-                    .arg(quoteIdentifier(def.name + QStringLiteral(" width ") + QString::number(type.size)), qname)
+                    .arg(quoteIdentifier(def.name + QStringLiteral(" width ") +
+                                         QString::number(type.size)),
+                         qname)
                     .arg(type.size);
     else if (type.code == ftByte)
         check = QStringLiteral(" CONSTRAINT %1 CHECK (%2 BETWEEN 0 AND 255)")
@@ -238,7 +263,8 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
         check = QStringLiteral(" CONSTRAINT %1 CHECK (%2 BETWEEN -32768 AND 32767)")
                     .arg(quoteIdentifier(def.name + QStringLiteral(" range -32768..32767")), qname);
     rest = rest.trimmed();
-    def.sql = emitRange(toks, from, nameEnd).trimmed() + QLatin1Char(' ') + sqliteColumnType(accessType) +
+    def.sql = emitRange(toks, from, nameEnd).trimmed() + QLatin1Char(' ') +
+              sqliteColumnType(accessType) +
               (rest.isEmpty() ? QString() : QLatin1Char(' ') + rest) + check;
     return def;
 }
@@ -247,7 +273,9 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
 // key naming only the auto-number column is dropped (the column is the key).
 QString rewriteCreateTable(const std::vector<Token>& toks) {
     size_t open = 0;
-    while (open < toks.size() && !(toks[open].kind == Kind::Punct && toks[open].text == QLatin1String("("))) ++open;
+    while (open < toks.size() &&
+           !(toks[open].kind == Kind::Punct && toks[open].text == QLatin1String("(")))
+        ++open;
     if (open >= toks.size()) return emitRange(toks, 0, toks.size());
     std::vector<std::pair<size_t, size_t>> parts;
     int depth = 0;
@@ -269,7 +297,9 @@ QString rewriteCreateTable(const std::vector<Token>& toks) {
             partStart = i + 1;
         }
     }
-    if (close >= toks.size()) throw Error(Error::Code::Syntax, QStringLiteral("column list without its closing parenthesis"));
+    if (close >= toks.size())
+        throw Error(Error::Code::Syntax,
+                    QStringLiteral("column list without its closing parenthesis"));
     QStringList columns, constraints;
     QString counterName;
     std::vector<std::pair<size_t, size_t>> tableConstraints;
@@ -291,9 +321,11 @@ QString rewriteCreateTable(const std::vector<Token>& toks) {
             QStringList named;
             bool primary = false;
             for (size_t i = from; i < to; ++i) {
-                if (isWord(toks[i], "PRIMARY")) primary = true;
-                else if (toks[i].kind == Kind::Name || (toks[i].kind == Kind::Word && !isWord(toks[i], "KEY") &&
-                                                         !isWord(toks[i], "CONSTRAINT")))
+                if (isWord(toks[i], "PRIMARY"))
+                    primary = true;
+                else if (toks[i].kind == Kind::Name ||
+                         (toks[i].kind == Kind::Word && !isWord(toks[i], "KEY") &&
+                          !isWord(toks[i], "CONSTRAINT")))
                     named << toks[i].text;
             }
             if (primary && named.size() >= 1 && named.last() == counterName &&
@@ -304,8 +336,8 @@ QString rewriteCreateTable(const std::vector<Token>& toks) {
     }
     QStringList all = columns + constraints;
     for (QString& s : all) s = s.trimmed();
-    return emitRange(toks, 0, open) + QLatin1Char('(') + all.join(QLatin1Char(',')) + QLatin1Char(')') +
-           emitRange(toks, close + 1, toks.size());
+    return emitRange(toks, 0, open) + QLatin1Char('(') + all.join(QLatin1Char(',')) +
+           QLatin1Char(')') + emitRange(toks, close + 1, toks.size());
 }
 
 }  // namespace
@@ -316,20 +348,24 @@ QString sqliteColumnType(const QString& accessType) {
     if (!m.hasMatch()) return accessType;
     const QString w = m.captured(1).toUpper();
     const QString tail = m.captured(2);
-    auto with = [&](const char* affinity) { return m.captured(1) + tail + QLatin1Char(' ') + QLatin1String(affinity); };
+    auto with = [&](const char* affinity) {
+        return m.captured(1) + tail + QLatin1Char(' ') + QLatin1String(affinity);
+    };
     if (w == QLatin1String("COUNTER") || w == QLatin1String("AUTOINCREMENT"))
         return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
     if (w == QLatin1String("BIT") || w == QLatin1String("YESNO") || w == QLatin1String("LOGICAL") ||
-        w == QLatin1String("BOOLEAN") || w == QLatin1String("BYTE") || w == QLatin1String("SHORT") ||
-        w == QLatin1String("LONG"))
+        w == QLatin1String("BOOLEAN") || w == QLatin1String("BYTE") ||
+        w == QLatin1String("SHORT") || w == QLatin1String("LONG"))
         return with("INTEGER");
     if (w == QLatin1String("CURRENCY") || w == QLatin1String("MONEY")) return with("REAL");
-    if (w == QLatin1String("TIMESTAMP") || w == QLatin1String("DATETIME") || w == QLatin1String("DATE") ||
-        w == QLatin1String("TIME") || w == QLatin1String("MEMO") || w == QLatin1String("NOTE") ||
-        w == QLatin1String("LONGCHAR") || w == QLatin1String("GUID") || w == QLatin1String("UNIQUEIDENTIFIER"))
+    if (w == QLatin1String("TIMESTAMP") || w == QLatin1String("DATETIME") ||
+        w == QLatin1String("DATE") || w == QLatin1String("TIME") || w == QLatin1String("MEMO") ||
+        w == QLatin1String("NOTE") || w == QLatin1String("LONGCHAR") ||
+        w == QLatin1String("GUID") || w == QLatin1String("UNIQUEIDENTIFIER"))
         return with("TEXT");
-    if (w == QLatin1String("LONGBINARY") || w == QLatin1String("IMAGE") || w == QLatin1String("OLEOBJECT") ||
-        w == QLatin1String("BINARY") || w == QLatin1String("VARBINARY"))
+    if (w == QLatin1String("LONGBINARY") || w == QLatin1String("IMAGE") ||
+        w == QLatin1String("OLEOBJECT") || w == QLatin1String("BINARY") ||
+        w == QLatin1String("VARBINARY"))
         return with("BLOB");
     return accessType.trimmed();
 }
@@ -340,7 +376,9 @@ Translation translate(const QString& accessSql) {
     std::vector<size_t> sig;
     for (size_t i = 0; i < toks.size() && sig.size() < 6; ++i)
         if (toks[i].kind != Kind::Space) sig.push_back(i);
-    auto sigWord = [&](size_t k, const char* w) { return k < sig.size() && isWord(toks[sig[k]], w); };
+    auto sigWord = [&](size_t k, const char* w) {
+        return k < sig.size() && isWord(toks[sig[k]], w);
+    };
     auto sigName = [&](size_t k) { return k < sig.size() ? nameOf(toks[sig[k]]) : QString(); };
 
     if (sigWord(0, "SELECT") || sigWord(0, "WITH")) {
@@ -350,7 +388,8 @@ Translation translate(const QString& accessSql) {
         tr.objectName = sigName(2);
         size_t as = sig.size() > 2 ? sig[2] + 1 : toks.size();
         while (as < toks.size() && !isWord(toks[as], "AS")) ++as;
-        if (as >= toks.size()) throw Error(Error::Code::Syntax, QStringLiteral("CREATE VIEW without AS"));
+        if (as >= toks.size())
+            throw Error(Error::Code::Syntax, QStringLiteral("CREATE VIEW without AS"));
         QString body = accessSql.mid(toks[as].end).trimmed();
         while (body.endsWith(QLatin1Char(';'))) body.chop(1);
         tr.viewBody = body.trimmed();
@@ -359,13 +398,14 @@ Translation translate(const QString& accessSql) {
         for (size_t i = as + 1; i < toks.size(); ++i) {
             if (!isWord(toks[i], "LIKE")) continue;
             size_t p = nextSignificant(toks, i + 1);
-            if (p < toks.size() && (toks[p].kind == Kind::DoubleQuoted || toks[p].kind == Kind::SingleQuoted)) {
+            if (p < toks.size() &&
+                (toks[p].kind == Kind::DoubleQuoted || toks[p].kind == Kind::SingleQuoted)) {
                 toks[p].text.replace(QLatin1Char('*'), QLatin1Char('%'));
                 toks[p].text.replace(QLatin1Char('?'), QLatin1Char('_'));
             }
         }
-        tr.sql = QStringLiteral("CREATE VIEW ") + quoteIdentifier(tr.objectName) + QStringLiteral(" AS ") +
-                 emitRange(toks, as + 1, toks.size()).trimmed();
+        tr.sql = QStringLiteral("CREATE VIEW ") + quoteIdentifier(tr.objectName) +
+                 QStringLiteral(" AS ") + emitRange(toks, as + 1, toks.size()).trimmed();
         return tr;
     } else if (sigWord(0, "DROP") && sigWord(1, "VIEW")) {
         tr.kind = Translation::Kind::DropView;
@@ -399,7 +439,7 @@ namespace {
 
 char32_t foldCase(char32_t c) {
     if (c >= U'A' && c <= U'Z') return c + 32;
-    if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;  // full-width Ａ..Ｚ
+    if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;             // full-width Ａ..Ｚ
     if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;  // Latin-1 accented capitals
     return c;
 }
@@ -499,7 +539,8 @@ bool likeMatch(const QString& pattern, const QString& value, QChar escape) {
         if (esc && c == esc && i + 1 < p.size()) {
             items.push_back({PatternItem::Literal, p[++i]});
         } else if (c == U'%') {
-            if (items.empty() || items.back().kind != PatternItem::Any) items.push_back({PatternItem::Any, 0});
+            if (items.empty() || items.back().kind != PatternItem::Any)
+                items.push_back({PatternItem::Any, 0});
         } else if (c == U'_') {
             items.push_back({PatternItem::One, 0});
         } else {
@@ -511,16 +552,22 @@ bool likeMatch(const QString& pattern, const QString& value, QChar escape) {
 
 void registerFunctions(sqlite3* handle) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(handle, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(handle, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(handle, "datevalue", 1, flags, nullptr, datevalueFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(handle, "now", 0, SQLITE_UTF8, nullptr, nowFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(handle, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(handle, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(handle, "datevalue", 1, flags, nullptr, datevalueFunction, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(handle, "now", 0, SQLITE_UTF8, nullptr, nowFunction, nullptr,
+                               nullptr, nullptr);
 }
 
 }  // namespace db::detail
 
 namespace db {
 
-QString translateSql(const QString& accessSql) { return detail::translate(accessSql).sql; }
+QString translateSql(const QString& accessSql) {
+    return detail::translate(accessSql).sql;
+}
 
 }  // namespace db

@@ -6,36 +6,38 @@ namespace db::detail {
 
 Error::Code codeForResult(int rc, const QString& message) {
     switch (rc & 0xff) {
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-    case SQLITE_CANTOPEN:
-    case SQLITE_EMPTY:
-        return Error::Code::NotADatabase;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-        return Error::Code::Locked;
-    case SQLITE_MISMATCH:
-        return Error::Code::TypeMismatch;
-    case SQLITE_TOOBIG:
-        return Error::Code::TooLong;
-    case SQLITE_CONSTRAINT:
-        // Our own column checks carry names that say which rule failed.
-        if (message.contains(QLatin1String(" width "))) return Error::Code::TooLong;
-        if (message.contains(QLatin1String(" range "))) return Error::Code::OutOfRange;
-        return Error::Code::Constraint;
-    default:
-        break;
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+        case SQLITE_CANTOPEN:
+        case SQLITE_EMPTY:
+            return Error::Code::NotADatabase;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return Error::Code::Locked;
+        case SQLITE_MISMATCH:
+            return Error::Code::TypeMismatch;
+        case SQLITE_TOOBIG:
+            return Error::Code::TooLong;
+        case SQLITE_CONSTRAINT:
+            // Our own column checks carry names that say which rule failed.
+            if (message.contains(QLatin1String(" width "))) return Error::Code::TooLong;
+            if (message.contains(QLatin1String(" range "))) return Error::Code::OutOfRange;
+            return Error::Code::Constraint;
+        default:
+            break;
     }
-    if (message.contains(QLatin1String("syntax error")) || message.contains(QLatin1String("incomplete input")) ||
+    if (message.contains(QLatin1String("syntax error")) ||
+        message.contains(QLatin1String("incomplete input")) ||
         message.contains(QLatin1String("unrecognized token")))
         return Error::Code::Syntax;
     return Error::Code::Engine;
 }
 
 void throwEngineError(sqlite3* handle, int rc, const QString& context) {
-    QString message = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(rc));
+    QString message =
+        handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(rc));
     if (!context.isEmpty()) message = context + QLatin1String(": ") + message;
     throw Error(codeForResult(rc, message), message);
 }
@@ -62,12 +64,15 @@ Statement::Statement(sqlite3* handle, const QString& sql) : handle_(handle) {
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != ';') {
             sqlite3_finalize(stmt_);
             stmt_ = nullptr;
-            throw Error(Error::Code::Syntax, QStringLiteral("only one statement may be run at a time"));
+            throw Error(Error::Code::Syntax,
+                        QStringLiteral("only one statement may be run at a time"));
         }
     }
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 Statement::Statement(Statement&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), stmt_(std::exchange(other.stmt_, nullptr)) {}
@@ -104,49 +109,57 @@ static void check(sqlite3* h, int rc) {
     if (rc != SQLITE_OK) throwEngineError(h, rc);
 }
 
-void Statement::bindNull(int pos) { check(handle_, sqlite3_bind_null(stmt_, pos)); }
-void Statement::bindInt(int pos, qint64 v) { check(handle_, sqlite3_bind_int64(stmt_, pos, v)); }
-void Statement::bindDouble(int pos, double v) { check(handle_, sqlite3_bind_double(stmt_, pos, v)); }
+void Statement::bindNull(int pos) {
+    check(handle_, sqlite3_bind_null(stmt_, pos));
+}
+void Statement::bindInt(int pos, qint64 v) {
+    check(handle_, sqlite3_bind_int64(stmt_, pos, v));
+}
+void Statement::bindDouble(int pos, double v) {
+    check(handle_, sqlite3_bind_double(stmt_, pos, v));
+}
 void Statement::bindText(int pos, const QString& v) {
     QByteArray utf8 = v.toUtf8();
-    check(handle_, sqlite3_bind_text64(stmt_, pos, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT,
-                                       SQLITE_UTF8));
+    check(handle_, sqlite3_bind_text64(stmt_, pos, utf8.constData(), sqlite3_uint64(utf8.size()),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 void Statement::bindBlob(int pos, const QByteArray& v) {
-    check(handle_, sqlite3_bind_blob64(stmt_, pos, v.constData(), sqlite3_uint64(v.size()), SQLITE_TRANSIENT));
+    check(handle_, sqlite3_bind_blob64(stmt_, pos, v.constData(), sqlite3_uint64(v.size()),
+                                       SQLITE_TRANSIENT));
 }
 
 void Statement::bindStorage(int pos, const QVariant& v) {
     if (v.isNull() || !v.isValid()) return bindNull(pos);
     switch (v.typeId()) {
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-        return bindInt(pos, v.toLongLong());
-    case QMetaType::Bool:
-        return bindInt(pos, v.toBool() ? 1 : 0);
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return bindDouble(pos, v.toDouble());
-    case QMetaType::QByteArray:
-        return bindBlob(pos, v.toByteArray());
-    default:
-        return bindText(pos, v.toString());
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::UChar:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+            return bindInt(pos, v.toLongLong());
+        case QMetaType::Bool:
+            return bindInt(pos, v.toBool() ? 1 : 0);
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return bindDouble(pos, v.toDouble());
+        case QMetaType::QByteArray:
+            return bindBlob(pos, v.toByteArray());
+        default:
+            return bindText(pos, v.toString());
     }
 }
 
 void requireParameters(int needed, int given, const QString& statement) {
     if (given < needed)
-        throw Error(Error::Code::Engine, QStringLiteral("the statement needs %1 parameter values, %2 given: %3")
-                                             .arg(needed)
-                                             .arg(given)
-                                             .arg(statement));
+        throw Error(Error::Code::Engine,
+                    QStringLiteral("the statement needs %1 parameter values, %2 given: %3")
+                        .arg(needed)
+                        .arg(given)
+                        .arg(statement));
 }
 
 int exec(sqlite3* handle, const QString& sql) {

@@ -2,12 +2,12 @@
 // Thin RAII over the SQLite C API, private to the database layer: one owned
 // prepared statement, the mapping of engine result codes to db::Error, and
 // identifier quoting. Nothing outside src/db includes this.
-#include "db/Db.h"
-
 #include <sqlite3.h>
 
 #include <QByteArray>
 #include <QString>
+
+#include "db/Db.h"
 
 namespace db::detail {
 

@@ -3,9 +3,9 @@
 // a stored value reads back typed, and how a written value is validated and
 // turned into what the file stores (dates as ISO text, booleans 0/1,
 // currency rounded to four decimals).
-#include "db/Db.h"
-
 #include <sqlite3.h>
+
+#include "db/Db.h"
 
 namespace db {
 

@@ -22,7 +22,8 @@ TEST_F(DbTest, CatalogueListsTablesViewsAndSystemTablesInCreationOrder) {
     EXPECT_EQ(catalog.primaryKeyColumns(QStringLiteral("登録")), QStringList({"ID"}));
     EXPECT_EQ(catalog.primaryKeyColumns(QStringLiteral("_印刷記録_")), QStringList({"日時"}));
     EXPECT_EQ(catalog.primaryKeyColumns(QStringLiteral("一覧")), QStringList());
-    EXPECT_EQ(errorCode([&] { catalog.primaryKeyColumns(QStringLiteral("無い")); }), Error::Code::Engine);
+    EXPECT_EQ(errorCode([&] { catalog.primaryKeyColumns(QStringLiteral("無い")); }),
+              Error::Code::Engine);
     EXPECT_EQ(catalog.engineType(), 5);
 }
 
@@ -32,8 +33,13 @@ TEST_F(DbTest, CatalogueAddsGuidTableAndColumns) {
     catalog.addTable(QStringLiteral("新表"), QStringLiteral("SYS_Q_ID"), db::adGUID);
     catalog.addColumn(QStringLiteral("新表"), QStringLiteral("氏名"), db::adWChar, 30);
     catalog.addColumn(QStringLiteral("新表"), QStringLiteral("数"), db::adInteger);
-    EXPECT_EQ(errorCode([&] { catalog.addColumn(QStringLiteral("新表"), QStringLiteral("x"), 9999); }), Error::Code::TypeMismatch);
-    EXPECT_EQ(errorCode([&] { catalog.addTable(QStringLiteral("a]b"), QStringLiteral("c"), db::adGUID); }), Error::Code::Syntax);
+    EXPECT_EQ(
+        errorCode([&] { catalog.addColumn(QStringLiteral("新表"), QStringLiteral("x"), 9999); }),
+        Error::Code::TypeMismatch);
+    EXPECT_EQ(errorCode([&] {
+                  catalog.addTable(QStringLiteral("a]b"), QStringLiteral("c"), db::adGUID);
+              }),
+              Error::Code::Syntax);
     connection.open();
     db::DataSet ds(connection);
     ds.setCommandText(QStringLiteral("SELECT * FROM [新表]"));
@@ -49,9 +55,11 @@ TEST_F(DbTest, CatalogueNeedsThePasswordToo) {
     run(QStringLiteral("CREATE TABLE T (a INTEGER)"));
     connection.close();
     db::setDatabasePassword(path, QString(), QStringLiteral("pw"));
-    EXPECT_EQ(errorCode([&] { db::Catalog(connectionStringFor(path)).tables(); }), Error::Code::WrongPassword);
+    EXPECT_EQ(errorCode([&] { db::Catalog(connectionStringFor(path)).tables(); }),
+              Error::Code::WrongPassword);
     // The catalogue's own form: "Data Source=path;" then the password item.
-    QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path + QStringLiteral(";Jet OLEDB:Database Password=pw");
+    QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
+                 QStringLiteral(";Jet OLEDB:Database Password=pw");
     EXPECT_EQ(db::Catalog(cs).tables().size(), 2u);
 }
 

@@ -1,30 +1,34 @@
 // Connection strings, the password gate, and files that are not databases.
-#include "DbFixture.h"
+#include <sqlite3.h>
 
 #include <QFile>
 #include <QRandomGenerator>
-#include <sqlite3.h>
+
+#include "DbFixture.h"
 
 using namespace dbtest;
 using db::Error;
 
 TEST(ConnectionString, ParsesTheFormsTheProgramWrites) {
-    auto cs = db::ConnectionString::parse(QStringLiteral(
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/p/SystemData.mdb;Persist Security Info=False;"
-        "Jet OLEDB:Database Password=R#27M8XK4$QPLVWC"));
+    auto cs = db::ConnectionString::parse(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/p/SystemData.mdb;Persist "
+                       "Security Info=False;"
+                       "Jet OLEDB:Database Password=R#27M8XK4$QPLVWC"));
     EXPECT_EQ(cs.provider, "Microsoft.Jet.OLEDB.4.0");
     EXPECT_EQ(cs.dataSource, "/p/SystemData.mdb");
     EXPECT_FALSE(cs.persistSecurityInfo);
     EXPECT_EQ(cs.password.value_or(QString()), "R#27M8XK4$QPLVWC");
 
     // Catalogue form: trailing ";" and no password item at all.
-    cs = db::ConnectionString::parse(QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a b.accdb;"));
+    cs = db::ConnectionString::parse(
+        QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a b.accdb;"));
     EXPECT_EQ(cs.dataSource, "/d/a b.accdb");
     EXPECT_FALSE(cs.password.has_value());
 
     // A quoted value may hold ";" and "=".
     cs = db::ConnectionString::parse(
-        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"/x;y.mdb\";Jet OLEDB:Database Password='a;b=c'"));
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"/x;y.mdb\";Jet "
+                       "OLEDB:Database Password='a;b=c'"));
     EXPECT_EQ(cs.dataSource, "/x;y.mdb");
     EXPECT_EQ(cs.password.value_or(QString()), "a;b=c");
 
@@ -36,11 +40,16 @@ TEST(ConnectionString, ParsesTheFormsTheProgramWrites) {
     EXPECT_EQ(cs.dataSource, "/home/a;b/x.mdb");
     EXPECT_EQ(cs.password.value_or(QString()), " p;w=1 ");
     EXPECT_FALSE(cs.readOnly);
-    EXPECT_TRUE(db::ConnectionString::parse(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x.mdb;Mode=Read")).readOnly);
+    EXPECT_TRUE(db::ConnectionString::parse(
+                    QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x.mdb;Mode=Read"))
+                    .readOnly);
 
     for (const char* bad : {"Data Source=/x.mdb", "Provider=SQLOLEDB;Data Source=/x.mdb",
-                            "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False", "Provider=Microsoft.Jet.OLEDB.4.0;junk"})
-        EXPECT_EQ(errorCode([&] { db::ConnectionString::parse(QString::fromUtf8(bad)); }), Error::Code::Syntax) << bad;
+                            "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False",
+                            "Provider=Microsoft.Jet.OLEDB.4.0;junk"})
+        EXPECT_EQ(errorCode([&] { db::ConnectionString::parse(QString::fromUtf8(bad)); }),
+                  Error::Code::Syntax)
+            << bad;
 }
 
 class PasswordTest : public DbTest {};
@@ -56,7 +65,8 @@ TEST_F(PasswordTest, ProtectedFileOpensOnlyWithItsPassword) {
     EXPECT_FALSE(c.connected());
     c.setConnectionString(connectionStringFor(path, QStringLiteral("R#27M8XK4$QPLVWc")));
     EXPECT_EQ(errorCode([&] { c.open(); }), Error::Code::WrongPassword);
-    c.setConnectionString(connectionStringFor(path) + QStringLiteral(";Jet OLEDB:Database Password="));
+    c.setConnectionString(connectionStringFor(path) +
+                          QStringLiteral(";Jet OLEDB:Database Password="));
     EXPECT_EQ(errorCode([&] { c.open(); }), Error::Code::WrongPassword);
     c.setConnectionString(connectionStringFor(path, QStringLiteral("R#27M8XK4$QPLVWC")));
     c.open();
@@ -71,7 +81,8 @@ TEST_F(PasswordTest, ProtectedFileOpensOnlyWithItsPassword) {
     f.close();
 
     // Changing needs the current password; clearing opens the file to all.
-    EXPECT_EQ(errorCode([&] { db::setDatabasePassword(path, QStringLiteral("x"), QString()); }), Error::Code::WrongPassword);
+    EXPECT_EQ(errorCode([&] { db::setDatabasePassword(path, QStringLiteral("x"), QString()); }),
+              Error::Code::WrongPassword);
     db::setDatabasePassword(path, QStringLiteral("R#27M8XK4$QPLVWC"), QString());
     c.setConnectionString(connectionStringFor(path));
     c.open();
@@ -117,10 +128,12 @@ TEST_F(BadFileTest, NonDatabasesFailCleanlyAndStayUntouched) {
         QString p = write(c.name, c.bytes);
         db::Connection conn;
         conn.setConnectionString(connectionStringFor(p));
-        EXPECT_EQ(errorCode([&] { conn.open(); }), Error::Code::NotADatabase) << c.name.toStdString();
+        EXPECT_EQ(errorCode([&] { conn.open(); }), Error::Code::NotADatabase)
+            << c.name.toStdString();
         EXPECT_FALSE(conn.connected());
         EXPECT_EQ(contentOf(p), c.bytes) << c.name.toStdString();
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).filter(c.name + QStringLiteral("-")), QStringList());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).filter(c.name + QStringLiteral("-")),
+                  QStringList());
     }
     db::Connection missing;
     missing.setConnectionString(connectionStringFor(dir.file(QStringLiteral("none.mdb"))));
@@ -153,8 +166,10 @@ protected:
         EXPECT_EQ(ds.recordCount(), 1);
         EXPECT_FALSE(ds.canModify());
         EXPECT_EQ(errorCode([&] { ds.edit(); }), Error::Code::ReadOnly);
-        EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("INSERT INTO T VALUES (2)")); }), Error::Code::Locked);
-        EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("CREATE VIEW V AS SELECT * FROM T")); }), Error::Code::Locked);
+        EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("INSERT INTO T VALUES (2)")); }),
+                  Error::Code::Locked);
+        EXPECT_EQ(errorCode([&] { c.execute(QStringLiteral("CREATE VIEW V AS SELECT * FROM T")); }),
+                  Error::Code::Locked);
         c.close();
         EXPECT_EQ(contentOf(p), before);
     }
@@ -168,7 +183,8 @@ TEST_F(ReadOnlyTest, FileWithoutWritePermission) {
     QFile::setPermissions(p, QFileDevice::ReadOwner | QFileDevice::ReadUser);
     if (QFileInfo(p).isWritable()) GTEST_SKIP() << "running as root: permissions are not enforced";
     expectReadOnly(connectionStringFor(p));
-    EXPECT_EQ(errorCode([&] { db::setDatabasePassword(p, QString(), QStringLiteral("x")); }), Error::Code::Locked);
+    EXPECT_EQ(errorCode([&] { db::setDatabasePassword(p, QString(), QStringLiteral("x")); }),
+              Error::Code::Locked);
 }
 
 TEST_F(BadFileTest, FileLockedByAnotherProgramFailsAsLocked) {
@@ -189,7 +205,8 @@ TEST_F(BadFileTest, FileLockedByAnotherProgramFailsAsLocked) {
 TEST_F(DbTest, OddNamesWorkThroughBrackets) {
     run(QStringLiteral(R"(CREATE TABLE [表 "一" 's'] ([列 "a"] NCHAR(5), [Ｂ列] INTEGER))"));
     run(QStringLiteral(R"(INSERT INTO [表 "一" 's'] ([列 "a"], [Ｂ列]) VALUES ("x""y", 1))"));
-    EXPECT_EQ(column(QStringLiteral(R"(SELECT [列 "a"] FROM [表 "一" 's'])")), QStringList({"x\"y"}));
+    EXPECT_EQ(column(QStringLiteral(R"(SELECT [列 "a"] FROM [表 "一" 's'])")),
+              QStringList({"x\"y"}));
     EXPECT_EQ(connection.tableNames(), QStringList({R"(表 "一" 's')"}));
 }
 

@@ -1,8 +1,8 @@
 // The grid's data set: type codes, display text, navigation, editing,
 // validation and bookmarks.
-#include "DbFixture.h"
-
 #include <QSignalSpy>
+
+#include "DbFixture.h"
 
 using namespace dbtest;
 using db::DataSet;
@@ -12,10 +12,14 @@ class DataSetTest : public DbTest {
 protected:
     void SetUp() override {
         DbTest::SetUp();
-        run(QStringLiteral("CREATE TABLE T (ID COUNTER PRIMARY KEY, 名 NCHAR(8), 数 INTEGER, 小 SMALLINT, 字 BYTE, "
-                           "実 DOUBLE PRECISION, 金 CURRENCY, 日 TIMESTAMP, 可 BIT, 記 MEMO, 他 BLOB)"));
+        run(QStringLiteral(
+            "CREATE TABLE T (ID COUNTER PRIMARY KEY, 名 NCHAR(8), 数 INTEGER, 小 SMALLINT, 字 "
+            "BYTE, "
+            "実 DOUBLE PRECISION, 金 CURRENCY, 日 TIMESTAMP, 可 BIT, 記 MEMO, 他 BLOB)"));
         for (int i = 1; i <= 5; ++i)
-            run(QStringLiteral("INSERT INTO T (名, 数) VALUES (\"n%1\", %2)").arg(i).arg(60 - i * 10));
+            run(QStringLiteral("INSERT INTO T (名, 数) VALUES (\"n%1\", %2)")
+                    .arg(i)
+                    .arg(60 - i * 10));
         ds = std::make_unique<DataSet>(connection);
     }
     void openSql(const QString& sql) {
@@ -26,14 +30,17 @@ protected:
 };
 
 TEST_F(DataSetTest, TypeCodesSizesAndModifiability) {
-    run(QStringLiteral("CREATE TABLE U (a SHORT, b LONG, c FLOAT, d REAL, e DECIMAL(10,2), f DATETIME, g DATE, h TEXT(12), "
-                       "i VARCHAR(3), j CHAR(2), k LONGTEXT, l YESNO, m NUMERIC, n INTEGER PRIMARY KEY)"));
+    run(QStringLiteral(
+        "CREATE TABLE U (a SHORT, b LONG, c FLOAT, d REAL, e DECIMAL(10,2), f DATETIME, g DATE, h "
+        "TEXT(12), "
+        "i VARCHAR(3), j CHAR(2), k LONGTEXT, l YESNO, m NUMERIC, n INTEGER PRIMARY KEY)"));
     openSql(QStringLiteral("SELECT * FROM T"));
     struct Want {
         int type, size;
         bool modify;
-    } want[] = {{14, 0, false}, {24, 8, true}, {3, 0, true},  {2, 0, true},  {4, 0, true}, {6, 0, true},
-                {8, 0, true},   {11, 0, true}, {5, 0, true},  {16, 0, true}, {15, 0, true}};
+    } want[] = {{14, 0, false}, {24, 8, true}, {3, 0, true}, {2, 0, true},
+                {4, 0, true},   {6, 0, true},  {8, 0, true}, {11, 0, true},
+                {5, 0, true},   {16, 0, true}, {15, 0, true}};
     ASSERT_EQ(ds->fieldCount(), 11);
     for (int i = 0; i < 11; ++i) {
         EXPECT_EQ(ds->field(i).dataType(), want[i].type) << i;
@@ -49,7 +56,8 @@ TEST_F(DataSetTest, TypeCodesSizesAndModifiability) {
 }
 
 TEST_F(DataSetTest, ValuesReadAsTheGridShowsThem) {
-    run(QStringLiteral(R"(UPDATE T SET 日 = "2024-03-05 00:00:00", 可 = True, 実 = 0.1, 金 = 12.5 WHERE ID = 1)"));
+    run(QStringLiteral(
+        R"(UPDATE T SET 日 = "2024-03-05 00:00:00", 可 = True, 実 = 0.1, 金 = 12.5 WHERE ID = 1)"));
     run(QStringLiteral(R"(UPDATE T SET 日 = "2024-03-05 09:07:08", 可 = False WHERE ID = 2)"));
     openSql(QStringLiteral("SELECT * FROM T ORDER BY ID"));
     EXPECT_EQ(ds->textAt(0, 7), "2024/03/05");
@@ -69,7 +77,8 @@ TEST_F(DataSetTest, NavigationVisitsEveryRowOnce) {
     openSql(QStringLiteral("SELECT * FROM T WHERE 数 < 50 ORDER BY 数"));
     EXPECT_EQ(ds->recordCount(), 4);
     QStringList seen;
-    for (ds->first(); !ds->eof(); ds->next()) seen << ds->fieldByName(QStringLiteral("名")).asString();
+    for (ds->first(); !ds->eof(); ds->next())
+        seen << ds->fieldByName(QStringLiteral("名")).asString();
     EXPECT_EQ(seen, QStringList({"n5", "n4", "n3", "n2"}));
     ds->last();
     EXPECT_EQ(ds->recNo(), 3);
@@ -104,7 +113,8 @@ TEST_F(DataSetTest, EditPostCancelAppendRemove) {
     ds->fieldByName(QStringLiteral("可")).setAsString(QStringLiteral("True"));
     ds->fieldByName(QStringLiteral("金")).setValue(1.23456);
     ds->post();
-    EXPECT_EQ(column(QStringLiteral("SELECT 日 FROM T WHERE ID = 2")), QStringList({"2024/04/01 13:30:00"}));
+    EXPECT_EQ(column(QStringLiteral("SELECT 日 FROM T WHERE ID = 2")),
+              QStringList({"2024/04/01 13:30:00"}));
     EXPECT_EQ(column(QStringLiteral("SELECT 金 FROM T WHERE ID = 2")), QStringList({"1.2346"}));
     EXPECT_EQ(ds->textAt(1, 8), "True");
 
@@ -139,15 +149,22 @@ TEST_F(DataSetTest, TypedWritesAreValidatedAsTheEngineWould) {
         QVariant value;
         Error::Code code;
     } cases[] = {
-        {"字", 256, Error::Code::OutOfRange},          {"字", -1, Error::Code::OutOfRange},
-        {"小", 32768, Error::Code::OutOfRange},        {"小", QStringLiteral("-32769"), Error::Code::OutOfRange},
-        {"数", QStringLiteral("12a"), Error::Code::TypeMismatch}, {"数", 3000000000LL, Error::Code::OutOfRange},
-        {"名", QStringLiteral("123456789"), Error::Code::TooLong}, {"日", QStringLiteral("2024/02/30"), Error::Code::TypeMismatch},
-        {"可", QStringLiteral("maybe"), Error::Code::TypeMismatch}, {"実", QStringLiteral("1,5"), Error::Code::TypeMismatch},
+        {"字", 256, Error::Code::OutOfRange},
+        {"字", -1, Error::Code::OutOfRange},
+        {"小", 32768, Error::Code::OutOfRange},
+        {"小", QStringLiteral("-32769"), Error::Code::OutOfRange},
+        {"数", QStringLiteral("12a"), Error::Code::TypeMismatch},
+        {"数", 3000000000LL, Error::Code::OutOfRange},
+        {"名", QStringLiteral("123456789"), Error::Code::TooLong},
+        {"日", QStringLiteral("2024/02/30"), Error::Code::TypeMismatch},
+        {"可", QStringLiteral("maybe"), Error::Code::TypeMismatch},
+        {"実", QStringLiteral("1,5"), Error::Code::TypeMismatch},
         {"ID", 9, Error::Code::ReadOnly},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(errorCode([&] { ds->fieldByName(QString::fromUtf8(c.field)).setValue(c.value); }), c.code) << c.field;
+        EXPECT_EQ(errorCode([&] { ds->fieldByName(QString::fromUtf8(c.field)).setValue(c.value); }),
+                  c.code)
+            << c.field;
     // The limits themselves are accepted; eight characters fill NCHAR(8).
     ds->fieldByName(QStringLiteral("字")).setValue(255);
     ds->fieldByName(QStringLiteral("小")).setAsString(QStringLiteral("-32768"));
@@ -210,7 +227,8 @@ TEST_F(DataSetTest, BookmarksFindTheSameRecordAfterRequery) {
         ds->moveTo(2);
         ds->remove();
         std::vector<std::pair<DataSet::Bookmark, QString>> marks;
-        for (ds->first(); !ds->eof(); ds->next()) marks.emplace_back(ds->bookmark(), ds->field(0).asString());
+        for (ds->first(); !ds->eof(); ds->next())
+            marks.emplace_back(ds->bookmark(), ds->field(0).asString());
         std::reverse(marks.begin(), marks.end());
         for (const auto& [b, id] : marks) {
             ASSERT_TRUE(ds->gotoBookmark(b)) << sql;
@@ -229,7 +247,8 @@ TEST_F(DataSetTest, ViewsJoinsAndGroupsAreReadOnlyButReadable) {
     EXPECT_EQ(errorCode([&] { ds->edit(); }), Error::Code::ReadOnly);
     EXPECT_EQ(errorCode([&] { ds->append(); }), Error::Code::ReadOnly);
 
-    openSql(QStringLiteral("SELECT 数 MOD 20 AS g, count(*) AS n FROM T GROUP BY 数 MOD 20 ORDER BY g"));
+    openSql(QStringLiteral(
+        "SELECT 数 MOD 20 AS g, count(*) AS n FROM T GROUP BY 数 MOD 20 ORDER BY g"));
     EXPECT_EQ(ds->recordCount(), 2);
     EXPECT_EQ(ds->textAt(0, 1), "2");  // 20 and 40
     EXPECT_EQ(ds->textAt(1, 1), "3");  // 10, 30 and 50
@@ -239,7 +258,9 @@ TEST_F(DataSetTest, ViewsJoinsAndGroupsAreReadOnlyButReadable) {
 
 TEST_F(DataSetTest, ParametersAndManyRowsByPosition) {
     run(QStringLiteral("CREATE TABLE B (v INTEGER)"));
-    run(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000) INSERT INTO B SELECT x FROM c"));
+    run(
+        QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                       "1000) INSERT INTO B SELECT x FROM c"));
     ds->setCommandText(QStringLiteral("SELECT v, v * 2 AS w FROM B WHERE v > :A"));
     ds->addParameter(100, db::ParamType::Integer);
     ds->open();
@@ -255,7 +276,8 @@ TEST_F(DataSetTest, ParametersAndManyRowsByPosition) {
     missing.addParameter(1, db::ParamType::Integer);
     EXPECT_EQ(errorCode([&] { missing.open(); }), Error::Code::Engine);
     EXPECT_FALSE(missing.active());
-    EXPECT_EQ(errorCode([&] { run(QStringLiteral("DELETE FROM B WHERE v = :A")); }), Error::Code::Engine);
+    EXPECT_EQ(errorCode([&] { run(QStringLiteral("DELETE FROM B WHERE v = :A")); }),
+              Error::Code::Engine);
     db::Command cmd(connection);
     cmd.setCommandText(QStringLiteral("DELETE FROM B WHERE v = :A"));
     EXPECT_EQ(errorCode([&] { cmd.execute(); }), Error::Code::Engine);
@@ -277,7 +299,8 @@ TEST_F(DataSetTest, TableObjectAppendsRows) {
     t.fieldByName(QStringLiteral("日")).setValue(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)));
     t.post();
     t.close();
-    EXPECT_EQ(column(QStringLiteral("SELECT 日 FROM T WHERE 名 = \"表\"")), QStringList({"2024/01/02 3:04:05"}));
+    EXPECT_EQ(column(QStringLiteral("SELECT 日 FROM T WHERE 名 = \"表\"")),
+              QStringList({"2024/01/02 3:04:05"}));
     db::Table missing(connection, QStringLiteral("無い"));
     EXPECT_EQ(errorCode([&] { missing.open(); }), Error::Code::Engine);
 }

@@ -1,19 +1,23 @@
 #pragma once
 // A fresh database file per test and a connection to it.
-#include "db/Db.h"
-#include "support/TempDir.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 
+#include "db/Db.h"
+#include "support/TempDir.h"
+
 // Readable failure output for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace dbtest {
 
 inline QString connectionStringFor(const QString& path, const QString& password = {}) {
-    QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False").arg(path);
+    QString cs = QStringLiteral(
+                     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False")
+                     .arg(path);
     if (!password.isEmpty()) cs += QStringLiteral(";Jet OLEDB:Database Password=") + password;
     return cs;
 }
@@ -32,7 +36,9 @@ protected:
         db::Command c(connection);
         c.setCommandText(sql);
         QStringList out;
-        c.query([&](const std::vector<QVariant>& row) { out << db::valueText(row[0], c.columnTypes()[0]); });
+        c.query([&](const std::vector<QVariant>& row) {
+            out << db::valueText(row[0], c.columnTypes()[0]);
+        });
         return out;
     }
 

@@ -18,38 +18,47 @@ TEST(ProgramFiles, StoreHasItsTablesBehindThePassword) {
     programfiles::writeAll(dir.path());
     const QString store = dir.file(QStringLiteral("SystemData.mdb"));
     EXPECT_TRUE(QFile::exists(dir.file(QStringLiteral("System.dt"))));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral(".part")), QStringList());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral(".part")),
+              QStringList());
 
     db::Connection open;
     open.setConnectionString(connectionStringFor(store));
     EXPECT_EQ(errorCode([&] { open.open(); }), db::Error::Code::WrongPassword);
 
     db::Connection c;
-    c.setConnectionString(connectionStringFor(store, QString::fromLatin1(programfiles::kStorePassword)));
+    c.setConnectionString(
+        connectionStringFor(store, QString::fromLatin1(programfiles::kStorePassword)));
     c.open();
     EXPECT_EQ(c.tableNames(), QStringList({"登録データ", "出力データ", "お気に入り"}));
 
     // InsertDocument's statement leaves block and sort columns to the defaults.
     db::Command insert(c);
-    insert.setCommandText(QStringLiteral("INSERT INTO 登録データ(登録名,データベース,テーブル,エクセル,シート,印刷記録,通し番号,優先) "
-                                         "VALUES(:A,:B,:C,:D,:E,:F,:G,:H)"));
-    const QString longPath = QStringLiteral("/home/user/") + QString(300, QLatin1Char('d')) + QStringLiteral("/db.mdb");
-    for (const QVariant& v : {QVariant(QStringLiteral("請求書")), QVariant(longPath), QVariant(QStringLiteral("顧客")),
-                              QVariant(QStringLiteral("/t/請求書.xlsx")), QVariant(QStringLiteral("Sheet1")), QVariant(QString())})
+    insert.setCommandText(QStringLiteral(
+        "INSERT INTO "
+        "登録データ(登録名,データベース,テーブル,エクセル,シート,印刷記録,通し番号,優先) "
+        "VALUES(:A,:B,:C,:D,:E,:F,:G,:H)"));
+    const QString longPath =
+        QStringLiteral("/home/user/") + QString(300, QLatin1Char('d')) + QStringLiteral("/db.mdb");
+    for (const QVariant& v :
+         {QVariant(QStringLiteral("請求書")), QVariant(longPath), QVariant(QStringLiteral("顧客")),
+          QVariant(QStringLiteral("/t/請求書.xlsx")), QVariant(QStringLiteral("Sheet1")),
+          QVariant(QString())})
         insert.addParameter(v, db::ParamType::Text);
     insert.addParameter(1, db::ParamType::Integer);
     insert.addParameter(false, db::ParamType::Boolean);
     insert.execute();
 
     db::DataSet ds(c);
-    ds.setCommandText(QStringLiteral("SELECT * FROM 登録データ WHERE データベース = :A AND テーブル = :B"));
+    ds.setCommandText(
+        QStringLiteral("SELECT * FROM 登録データ WHERE データベース = :A AND テーブル = :B"));
     ds.addParameter(longPath, db::ParamType::Text);
     ds.addParameter(QStringLiteral("顧客"), db::ParamType::Text);
     ds.open();
     ASSERT_EQ(ds.recordCount(), 1);
-    EXPECT_EQ(fieldNames(ds), QStringList({"ID", "登録名", "データベース", "テーブル", "エクセル", "シート", "印刷記録", "通し番号", "優先",
-                                           "XSection", "XIncrement", "YSection", "YIncrement", "XStart", "YStart", "Sort1",
-                                           "Sort2", "Sort3"}));
+    EXPECT_EQ(fieldNames(ds),
+              QStringList({"ID", "登録名", "データベース", "テーブル", "エクセル", "シート",
+                           "印刷記録", "通し番号", "優先", "XSection", "XIncrement", "YSection",
+                           "YIncrement", "XStart", "YStart", "Sort1", "Sort2", "Sort3"}));
     EXPECT_EQ(ds.fieldByName(QStringLiteral("ID")).dataType(), db::ftAutoInc);
     EXPECT_EQ(ds.fieldByName(QStringLiteral("優先")).asString(), "False");
     EXPECT_EQ(ds.fieldByName(QStringLiteral("XSection")).asString(), "1");
@@ -61,7 +70,8 @@ TEST(ProgramFiles, StoreHasItsTablesBehindThePassword) {
     ds.setCommandText(QStringLiteral("SELECT * FROM お気に入り"));
     ds.clearParameters();
     ds.open();
-    EXPECT_EQ(fieldNames(ds), QStringList({"ID", "登録名", "データベース", "テーブル", "パスワード", "パスワード使用", "バックアップ"}));
+    EXPECT_EQ(fieldNames(ds), QStringList({"ID", "登録名", "データベース", "テーブル", "パスワード",
+                                           "パスワード使用", "バックアップ"}));
     EXPECT_EQ(ds.fieldByName(QStringLiteral("パスワード使用")).dataType(), db::ftBoolean);
     ds.setCommandText(QStringLiteral("SELECT * FROM 出力データ"));
     ds.open();
@@ -73,7 +83,8 @@ TEST(ProgramFiles, TemplateHoldsTheBaseTableWithItsKey) {
     testsupport::TempDir dir;
     programfiles::writeAll(dir.path());
     db::Catalog catalog(connectionStringFor(dir.file(QStringLiteral("DBTemplate.mdb"))));
-    EXPECT_EQ(catalog.primaryKeyColumns(QStringLiteral("ベーステーブル")), QStringList({"SYS_Q_ID"}));
+    EXPECT_EQ(catalog.primaryKeyColumns(QStringLiteral("ベーステーブル")),
+              QStringList({"SYS_Q_ID"}));
     // Writing again replaces the files cleanly.
     programfiles::writeAll(dir.path());
     db::Connection c;

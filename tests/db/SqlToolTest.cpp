@@ -1,8 +1,8 @@
 // tesmora-sql, run in-process with captured output.
+#include <sstream>
+
 #include "DbFixture.h"
 #include "SqlTool.h"
-
-#include <sstream>
 
 using namespace dbtest;
 
@@ -28,9 +28,11 @@ TEST(SqlTool, QuotesOnlyFieldsThatNeedIt) {
 TEST(SqlTool, RunsStatementsAndPrintsCsv) {
     testsupport::TempDir dir;
     const QString p = dir.file(QStringLiteral("x.mdb"));
-    auto r = runTool({p, QStringLiteral("--create"), QStringLiteral("CREATE TABLE [T] (a NCHAR(10), b INTEGER, c BIT)"),
+    auto r = runTool({p, QStringLiteral("--create"),
+                      QStringLiteral("CREATE TABLE [T] (a NCHAR(10), b INTEGER, c BIT)"),
                       QStringLiteral(R"(INSERT INTO [T] VALUES ("x,""y""", 1, True))"),
-                      QStringLiteral("SELECT a, b, c FROM [T]"), QStringLiteral("SELECT * FROM [T] WHERE b > 5")});
+                      QStringLiteral("SELECT a, b, c FROM [T]"),
+                      QStringLiteral("SELECT * FROM [T] WHERE b > 5")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "a,b,c\r\n\"x,\"\"y\"\"\",1,True\r\na,b,c\r\n");
 
@@ -41,9 +43,11 @@ TEST(SqlTool, RunsStatementsAndPrintsCsv) {
     r = runTool({p, QStringLiteral("--set-password"), QStringLiteral("s3cret")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(runTool({p, QStringLiteral("SELECT 1")}).status, 1);
-    r = runTool({p, QStringLiteral("--password"), QStringLiteral("s3cret"), QStringLiteral("SELECT count(*) AS n FROM [T]")});
+    r = runTool({p, QStringLiteral("--password"), QStringLiteral("s3cret"),
+                 QStringLiteral("SELECT count(*) AS n FROM [T]")});
     EXPECT_EQ(r.out, "n\r\n1\r\n");
     EXPECT_EQ(runTool({p, QStringLiteral("--password")}).status, 2);
     EXPECT_EQ(runTool({}).status, 2);
-    EXPECT_EQ(runTool({dir.file(QStringLiteral("missing.mdb")), QStringLiteral("SELECT 1")}).status, 1);
+    EXPECT_EQ(runTool({dir.file(QStringLiteral("missing.mdb")), QStringLiteral("SELECT 1")}).status,
+              1);
 }

@@ -1,12 +1,10 @@
 // tesmora-programfiles FOLDER: writes System.dt, DBTemplate.mdb and
 // SystemData.mdb into FOLDER (the build runs it for the executable's folder).
-#include "ProgramFiles.h"
-
-#include "db/Db.h"
-
 #include <QCoreApplication>
-
 #include <iostream>
+
+#include "ProgramFiles.h"
+#include "db/Db.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -1,15 +1,16 @@
 #include "SqlTool.h"
 
-#include "db/Db.h"
-
 #include <QFileInfo>
+
+#include "db/Db.h"
 
 namespace sqltool {
 
 namespace {
 
 const char kUsage[] =
-    "usage: tesmora-sql DATABASE [--password P] [--set-password NEW] [--engine-type N] [--create] [--] STATEMENT...\n"
+    "usage: tesmora-sql DATABASE [--password P] [--set-password NEW] [--engine-type N] [--create] "
+    "[--] STATEMENT...\n"
     "  Runs each Access-dialect statement in order; rows of a SELECT are printed as CSV\n"
     "  with a header line. --set-password sets the database password after the\n"
     "  statements (an empty NEW clears it); --engine-type marks the file's format (5 current,\n"
@@ -22,7 +23,10 @@ void write(std::ostream& os, const QString& s) {
 }
 
 QString connectionString(const QString& path, const std::optional<QString>& password) {
-    QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False").arg(path);
+    QString cs =
+        QStringLiteral(
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False")
+            .arg(path);
     if (password) {
         QChar quote = password->contains(QLatin1Char('"')) ? QLatin1Char('\'') : QLatin1Char('"');
         cs += QStringLiteral(";Jet OLEDB:Database Password=") + quote + *password + quote;
@@ -32,14 +36,15 @@ QString connectionString(const QString& path, const std::optional<QString>& pass
 
 bool returnsRows(const QString& statement) {
     QString head = statement.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
-    return head.startsWith(QLatin1String("SELECT")) || head == QLatin1String("WITH") || head.startsWith(QLatin1String("("));
+    return head.startsWith(QLatin1String("SELECT")) || head == QLatin1String("WITH") ||
+           head.startsWith(QLatin1String("("));
 }
 
 }  // namespace
 
 QString csvField(const QString& value) {
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\n')) &&
-        !value.contains(QLatin1Char('\r')))
+    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
+        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
         return value;
     QString q = value;
     q.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -47,7 +52,8 @@ QString csvField(const QString& value) {
 }
 
 int run(const QStringList& args, std::ostream& out, std::ostream& err) {
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
+        args.first() == QLatin1String("-h")) {
         (args.isEmpty() ? err : out) << kUsage;
         return args.isEmpty() ? 2 : 0;
     }
@@ -58,14 +64,16 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err) {
     bool optionsDone = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (!optionsDone && (a == QLatin1String("--password") || a == QLatin1String("--set-password") ||
-                             a == QLatin1String("--engine-type"))) {
+        if (!optionsDone &&
+            (a == QLatin1String("--password") || a == QLatin1String("--set-password") ||
+             a == QLatin1String("--engine-type"))) {
             if (i + 1 >= args.size()) {
                 err << "tesmora-sql: " << a.toStdString() << " needs a value\n" << kUsage;
                 return 2;
             }
-            (a == QLatin1String("--password") ? password : a == QLatin1String("--engine-type") ? engineType : newPassword) =
-                args[++i];
+            (a == QLatin1String("--password")      ? password
+             : a == QLatin1String("--engine-type") ? engineType
+                                                   : newPassword) = args[++i];
         } else if (!optionsDone && a == QLatin1String("--create")) {
             create = true;
         } else if (!optionsDone && a == QLatin1String("--")) {
@@ -108,7 +116,8 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err) {
             command.query([&](const std::vector<QVariant>& row) {
                 if (!headerDone) header();
                 QStringList fields;
-                for (size_t i = 0; i < row.size(); ++i) fields << csvField(db::valueText(row[i], types[i]));
+                for (size_t i = 0; i < row.size(); ++i)
+                    fields << csvField(db::valueText(row[i], types[i]));
                 write(out, fields.join(QLatin1Char(',')) + QStringLiteral("\r\n"));
             });
             if (!headerDone) header();

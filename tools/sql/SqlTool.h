@@ -5,7 +5,6 @@
 // it with captured output.
 #include <QString>
 #include <QStringList>
-
 #include <ostream>
 
 namespace sqltool {

@@ -1,8 +1,7 @@
-#include "SqlTool.h"
-
 #include <QCoreApplication>
-
 #include <iostream>
+
+#include "SqlTool.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
