@@ -1,0 +1,47 @@
+#pragma once
+// Printing a sheet and rendering it to an image, both through the painter of
+// the sheet window. Printing honours the page setup stored with the sheet:
+// paper, orientation, margins, print area, fit-to-page or scale, centring,
+// grid lines and repeated title rows and columns.
+#include <QImage>
+#include <QPageSize>
+#include <QSize>
+
+#include "excel/Model.h"
+#include "excel/window/PageLayout.h"
+
+class QPrinter;
+
+namespace excel {
+class Worksheet;
+}
+
+namespace excel::window {
+
+class SheetGeometry;
+
+// The paper of a stored paper-size code (9 = A4, 1 = Letter, 12 = B4 JIS ...);
+// A4 for codes this program does not know.
+QPageSize paperForCode(int code);
+
+// The sheet's print area; nullopt when none is set.
+std::optional<RangeRef> printAreaOf(const PageSetup& setup);
+
+// The rows and columns to print: the print area when one is set, else the
+// used range widened to the pictures on it. 0-based spans.
+std::pair<Span, Span> printedArea(const Worksheet& sheet, const SheetGeometry& geometry);
+
+// The page request for the sheet's page setup on its paper.
+PageRequest pageRequestFor(const Worksheet& sheet, const SheetGeometry& geometry);
+
+// Prints the sheet as one job on printer, after setting the printer's paper
+// and orientation from the page setup. Throws excel::Error (WriteFailed)
+// when the printer cannot be started.
+void printSheet(const Worksheet& sheet, QPrinter& printer);
+
+// The sheet as the sheet window shows it at 100%: the first screenful of
+// size pixels from A1, or the whole print area (up to a sane size) when the
+// sheet has one. Needs a QApplication.
+QImage renderSheetImage(Worksheet& sheet, QSize screenful = QSize(1280, 800));
+
+}  // namespace excel::window

@@ -1,0 +1,105 @@
+#include "excel/window/Waits.h"
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWindow>
+
+#include "excel/window/SheetWindow.h"
+#include "excel/window/WindowPresenter.h"
+
+namespace excel::window {
+
+namespace {
+
+// Keeps a window disabled for a scope and gives it back as it was.
+class DisabledWhile {
+public:
+    explicit DisabledWhile(QWidget* widget) : widget_(widget) {
+        if (widget_ && widget_->isEnabled()) widget_->setEnabled(false);
+        else widget_ = nullptr;
+    }
+    ~DisabledWhile() {
+        if (widget_) widget_->setEnabled(true);
+    }
+    DisabledWhile(const DisabledWhile&) = delete;
+    DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+private:
+    QPointer<QWidget> widget_;
+};
+
+// Lifts a dialog out of its owner for a scope so that disabling the caller
+// does not disable it too, and puts it back afterwards.
+class DetachedWhile {
+public:
+    explicit DetachedWhile(QDialog& dialog)
+        : dialog_(&dialog), owner_(dialog.parentWidget()), flags_(dialog.windowFlags()) {
+        dialog.setParent(nullptr, flags_ | Qt::Dialog | Qt::WindowStaysOnTopHint);
+    }
+    ~DetachedWhile() {
+        if (dialog_) dialog_->setParent(owner_, flags_);
+    }
+    DetachedWhile(const DetachedWhile&) = delete;
+    DetachedWhile& operator=(const DetachedWhile&) = delete;
+
+private:
+    QPointer<QDialog> dialog_;
+    QPointer<QWidget> owner_;
+    Qt::WindowFlags flags_;
+};
+
+}  // namespace
+
+void waitUntilClosed(SheetWindow* sheet, QWidget* caller) {
+    if (!sheet || !sheet->isOpen()) return;
+    // Whatever the caller wrote into the book before waiting is shown now.
+    sheet->refresh();
+    DisabledWhile disabled(caller);
+    QEventLoop loop;
+    QPointer<SheetWindow> watched(sheet);
+    QObject::connect(sheet, &SheetWindow::closed, &loop, &QEventLoop::quit);
+    QObject::connect(sheet, &QObject::destroyed, &loop, &QEventLoop::quit);
+    if (watched && watched->isOpen()) loop.exec();
+}
+
+int showAbove(QDialog& dialog, SheetWindow* sheet, QWidget* caller) {
+    if (sheet && sheet->isOpen()) sheet->refresh();
+    DetachedWhile detached(dialog);
+    DisabledWhile disabled(caller == &dialog ? nullptr : caller);
+    dialog.setAttribute(Qt::WA_ShowWithoutActivating, true);
+    dialog.setModal(false);
+
+    QEventLoop loop;
+    bool finished = false;
+    int result = QDialog::Rejected;
+    QMetaObject::Connection done =
+        QObject::connect(&dialog, &QDialog::finished, &loop, [&](int code) {
+            finished = true;
+            result = code;
+            loop.quit();
+        });
+    // Stacked above the sheet window (and so above the modal dialog that
+    // showed it), the dialog is neither hidden by it nor blocked.
+    dialog.winId();
+    QWindow* above = sheet && sheet->isOpen() && sheet->windowHandle()
+                         ? sheet->windowHandle()
+                         : QGuiApplication::modalWindow();
+    if (above && above != dialog.windowHandle()) dialog.windowHandle()->setTransientParent(above);
+    dialog.show();
+    if (!finished) loop.exec();
+    QObject::disconnect(done);
+    dialog.setAttribute(Qt::WA_ShowWithoutActivating, false);
+    return result;
+}
+
+void waitUntilClosed(const TUGExcel& excel, QWidget* caller) {
+    waitUntilClosed(sheetWindowOf(excel), caller);
+}
+
+int showAbove(QDialog& dialog, const TUGExcel& excel, QWidget* caller) {
+    return showAbove(dialog, sheetWindowOf(excel), caller);
+}
+
+}  // namespace excel::window
