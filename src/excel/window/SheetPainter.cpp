@@ -76,6 +76,9 @@ BorderPen borderPen(BorderStyle style) {
 
 }  // namespace
 
+SavedState::SavedState(QPainter& painter) : painter_(painter) { painter_.save(); }
+SavedState::~SavedState() { painter_.restore(); }
+
 QFont cellFont(const Font& font, double scale, double deviceDpi) {
     QFont f;
     f.setFamilies({installedFamily(font.family), QStringLiteral("Noto Sans CJK JP")});
@@ -138,7 +141,7 @@ void SheetPainter::paintBlock(QPainter& painter, Span rows, Span cols, QPointF o
             b.merges.push_back(m);
     }
 
-    painter.save();
+    SavedState saved(painter);
     painter.setClipRect(b.clip, Qt::IntersectClip);
     painter.fillRect(b.clip, Qt::white);
     if (options.gridLines) paintGrid(painter, b);
@@ -146,11 +149,10 @@ void SheetPainter::paintBlock(QPainter& painter, Span rows, Span cols, QPointF o
     paintTexts(painter, b);
     paintBorders(painter, b);
     paintPictures(painter, b, options);
-    painter.restore();
 }
 
 void SheetPainter::paintGrid(QPainter& p, const Block& b) {
-    p.save();
+    SavedState saved(p);
     p.setPen(QPen(kGridColour, 0));
     const AxisLayout& rows = geometry_.rows();
     const AxisLayout& cols = geometry_.cols();
@@ -171,7 +173,6 @@ void SheetPainter::paintGrid(QPainter& p, const Block& b) {
         QRectF area = b.toDevice(geometry_.rangeRect(m)).adjusted(0, 0, -1, -1);
         p.fillRect(area, Qt::white);
     }
-    p.restore();
 }
 
 void SheetPainter::paintFills(QPainter& p, const Block& b) {
@@ -277,7 +278,7 @@ void SheetPainter::paintCellText(QPainter& p, const Block& b, int row, int col,
     QRectF visible = clip.intersected(b.clip);
     if (visible.isEmpty()) return;
 
-    p.save();
+    SavedState saved(p);
     p.setClipRect(visible, Qt::IntersectClip);
     p.setFont(font);
     p.setPen(colourOr(style.font.color, Qt::black));
@@ -286,11 +287,10 @@ void SheetPainter::paintCellText(QPainter& p, const Block& b, int row, int col,
     else flags |= Qt::TextSingleLine | Qt::TextDontClip;
     if (!wrap && h == Qt::AlignJustify) flags = (flags & ~Qt::AlignJustify) | Qt::AlignLeft;
     p.drawText(textRect, flags, text);
-    p.restore();
 }
 
 void SheetPainter::paintBorders(QPainter& p, const Block& b) {
-    p.save();
+    SavedState saved(p);
     int firstRow = std::max(b.rows.first - 1, 0);
     int lastRow = std::min(b.rows.last + 1, geometry_.rows().count() - 1);
     int firstCol = std::max(b.cols.first - 1, 0);
@@ -327,7 +327,6 @@ void SheetPainter::paintBorders(QPainter& p, const Block& b) {
                 drawEdge(borders.right, cell.topRight(), cell.bottomRight(), false);
         }
     }
-    p.restore();
 }
 
 QImage SheetPainter::pictureImage(const Picture& picture) {
@@ -339,7 +338,7 @@ QImage SheetPainter::pictureImage(const Picture& picture) {
 }
 
 void SheetPainter::paintPictures(QPainter& p, const Block& b, const PaintOptions& options) {
-    p.save();
+    SavedState saved(p);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     for (const Picture& picture : sheet_.pictures()) {
         QRectF area = b.toDevice(geometry_.anchorRect(picture.anchor));
@@ -353,7 +352,6 @@ void SheetPainter::paintPictures(QPainter& p, const Block& b, const PaintOptions
             p.drawRect(area);
         }
     }
-    p.restore();
 }
 
 }  // namespace excel::window

@@ -21,6 +21,18 @@ class Worksheet;
 
 namespace excel::window {
 
+// painter.save() for a scope; restored also when the engine throws midway.
+class SavedState {
+public:
+    explicit SavedState(QPainter& painter);
+    ~SavedState();
+    SavedState(const SavedState&) = delete;
+    SavedState& operator=(const SavedState&) = delete;
+
+private:
+    QPainter& painter_;
+};
+
 struct PaintOptions {
     bool gridLines = true;
     // Shapes that are not pictures (text boxes, charts) have no image of

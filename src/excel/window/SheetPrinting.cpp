@@ -116,6 +116,10 @@ void printSheet(const Worksheet& sheet, QPrinter& printer) {
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     if (printer.docName().isEmpty()) printer.setDocName(sheet.name());
     PageLayout layout = layoutPages(geometry.rows(), geometry.cols(), request);
+    // Styles and drawings are read on first use; reading them before the job
+    // starts keeps a malformed part from leaving half a job in the printer.
+    sheet.style(1, 1);
+    sheet.pictures();
 
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -193,6 +197,7 @@ QImage renderSheetImage(Worksheet& sheet, QSize screenful) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     view.render(&image);
+    if (view.failure()) throw *view.failure();  // never an empty grid passed off as the sheet
     return image;
 }
 

@@ -46,12 +46,41 @@ SheetView::SheetView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 SheetView::~SheetView() = default;
 
+template <typename Handler>
+bool SheetView::guarded(Handler handler) {
+    try {
+        return handler();
+    } catch (const Error& error) {
+        // Drop the sheet's drawing state first: painting it again would only
+        // fail again.
+        failure_ = error;
+        painter_.reset();
+        geometry_.reset();
+        // Reported after the event, never from inside a paint.
+        QMetaObject::invokeMethod(this, [this, error] { emit failed(error); }, Qt::QueuedConnection);
+        return true;
+    }
+}
+
+bool SheetView::event(QEvent* event) {
+    return guarded([&] { return QAbstractScrollArea::event(event); });
+}
+
+bool SheetView::viewportEvent(QEvent* event) {
+    return guarded([&] { return QAbstractScrollArea::viewportEvent(event); });
+}
+
 void SheetView::setSheet(Worksheet* sheet) {
     cancelEdit();
+    failure_.reset();
     sheet_ = sheet;
     selection_ = SheetSelection{};
     if (sheet_) {
-        RangeRef stored = sheet_->storedSelection();
+        RangeRef stored;
+        guarded([&] {
+            stored = sheet_->storedSelection();
+            return true;
+        });
         selection_.anchor = stored.first;
         selection_.active = stored.first;
         if (!stored.singleCell()) selection_.active = stored.last;
@@ -71,7 +100,10 @@ void SheetView::reload() {
     if (sheet_) {
         rows = std::max({rows, kMinRows, selection_.active.row, selection_.anchor.row});
         cols = std::max({cols, kMinCols, selection_.active.col, selection_.anchor.col});
-        rebuildGeometry(rows, cols);
+        guarded([&] {
+            rebuildGeometry(rows, cols);
+            return true;
+        });
     }
     updateScrollBars();
     viewport()->update();
@@ -191,19 +223,20 @@ void SheetView::paintEvent(QPaintEvent*) {
     Span colSpan{cols.indexAt(sx / s), cols.indexAt((sx + viewport()->width() - hx) / s)};
     QPointF origin(hx + cols.start(colSpan.first) * s - sx, hy + rows.start(rowSpan.first) * s - sy);
 
-    p.save();
+    {
+    SavedState cells(p);
     p.setClipRect(QRect(hx, hy, viewport()->width() - hx, viewport()->height() - hy));
     PaintOptions options;
     options.gridLines = true;
     options.shapeOutlines = true;
     painter_->paintBlock(p, rowSpan, colSpan, origin, s, options);
     paintSelection(p);
-    p.restore();
+    }
     paintHeaders(p);
 }
 
 void SheetView::paintSelection(QPainter& p) {
-    p.save();
+    SavedState saved(p);
     if (selection_.hasShapes()) {
         p.setPen(QPen(kSelectionEdge, 2));
         p.setBrush(Qt::NoBrush);
@@ -215,7 +248,6 @@ void SheetView::paintSelection(QPainter& p) {
                                    area.bottomRight()})
                 p.fillRect(QRectF(corner - QPointF(3, 3), QSizeF(6, 6)), kSelectionEdge);
         }
-        p.restore();
         return;
     }
     RangeRef range = expandToMerges(selection_.range(), sheet_->merges());
@@ -231,7 +263,6 @@ void SheetView::paintSelection(QPainter& p) {
     p.setPen(QPen(kSelectionEdge, 2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(all.adjusted(0, 0, -1, -1));
-    p.restore();
 }
 
 void SheetView::paintHeaders(QPainter& p) {
@@ -242,7 +273,7 @@ void SheetView::paintHeaders(QPainter& p) {
     const AxisLayout& cols = geometry_->cols();
     RangeRef range = selection_.range();
     bool cells = !selection_.hasShapes();
-    p.save();
+    SavedState saved(p);
     p.setFont(font());
     p.fillRect(QRect(0, 0, viewport()->width(), hy), kHeaderFill);
     p.fillRect(QRect(0, 0, hx, viewport()->height()), kHeaderFill);
@@ -275,7 +306,6 @@ void SheetView::paintHeaders(QPainter& p) {
     p.setPen(kHeaderLine);
     p.drawLine(QPointF(0, hy - 0.5), QPointF(viewport()->width(), hy - 0.5));
     p.drawLine(QPointF(hx - 0.5, 0), QPointF(hx - 0.5, viewport()->height()));
-    p.restore();
 }
 
 void SheetView::selectRange(const CellRef& anchor, const CellRef& active) {
@@ -407,7 +437,7 @@ bool SheetView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SheetView::mousePressEvent(QMouseEvent* event) {
-    if (!geometry_ || event->button() != Qt::LeftButton) return;
+    if (!geometry_ || failure_ || event->button() != Qt::LeftButton) return;
     if (editor_ && !commitEdit()) return;
     setFocus();
     QPoint pos = event->position().toPoint();
@@ -449,7 +479,7 @@ void SheetView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void SheetView::keyPressEvent(QKeyEvent* event) {
-    if (!sheet_) return QAbstractScrollArea::keyPressEvent(event);
+    if (!sheet_ || failure_) return QAbstractScrollArea::keyPressEvent(event);
     bool shift = event->modifiers() & Qt::ShiftModifier;
     bool ctrl = event->modifiers() & Qt::ControlModifier;
     int pageRows = std::max(1, int(viewport()->height() / (15 * scale())));

@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 #include "excel/window/SheetGeometry.h"
 #include "excel/window/SheetPainter.h"
@@ -14,9 +15,10 @@
 
 #include <QLineEdit>
 
+#include "excel/Error.h"
+
 namespace excel {
 class Worksheet;
-class Error;
 }  // namespace excel
 
 namespace excel::window {
@@ -36,6 +38,10 @@ public:
 
     // Makes the grid reach at least rows x cols (1-based counts).
     void growTo(int rows, int cols);
+    // False after the sheet could not be read; the view then shows it empty
+    // and failure() tells why.
+    bool readable() const { return !failure_.has_value(); }
+    const std::optional<Error>& failure() const { return failure_; }
 
     const SheetSelection& selection() const { return selection_; }
     void selectRange(const CellRef& anchor, const CellRef& active);
@@ -76,6 +82,10 @@ signals:
     void failed(const excel::Error& error);
 
 protected:
+    // Both keep an engine error (a sheet part found malformed on first use)
+    // from escaping into the event loop: it is reported once through failed().
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -97,6 +107,8 @@ private:
     QRectF sheetToViewport(const QRectF& points) const;
     RangeRef mergedOrCell(const CellRef& cell) const;
     void finishEditing(int dRows, int dCols);
+    template <typename Handler>
+    bool guarded(Handler handler);
     QString editText(const CellRef& cell) const;
 
     Worksheet* sheet_ = nullptr;
@@ -107,6 +119,7 @@ private:
     CellRef editCell_;
     QString editOriginal_;
     bool dragging_ = false;
+    std::optional<Error> failure_;
 };
 
 }  // namespace excel::window

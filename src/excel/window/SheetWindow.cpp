@@ -133,8 +133,16 @@ void SheetWindow::tabChosen(int index) {
         return;
     }
     // The tab the user picks becomes the active sheet, which the program's
-    // later cell operations work on.
-    book_.setActiveSheet(index);
+    // later cell operations work on. A sheet that cannot be read is reported
+    // and the user stays on the sheet they came from.
+    try {
+        book_.setActiveSheet(index);
+    } catch (const Error& error) {
+        QSignalBlocker block(tabs_);
+        tabs_->setCurrentIndex(book_.activeSheetIndex());
+        services_.showError(this, error);
+        return;
+    }
     view_->setSheet(&book_.sheet(index));
 }
 

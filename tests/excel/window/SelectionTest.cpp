@@ -73,3 +73,26 @@ TEST_F(Selection, FollowsTheSheetTheProgramOrTheUserActivates) {
     EXPECT_EQ(excel.SheetName(), "帳票");
     EXPECT_EQ(window()->windowTitle(), "shown.xlsx[*]");
 }
+
+TEST_F(ShownBook, ASheetThatCannotBeReadIsReportedAndTheUserStays) {
+    open(QStringLiteral("broken.xlsx"));
+    auto* tabs = window()->findChild<QTabBar*>(QStringLiteral("SheetTabs"));
+    tabs->setCurrentIndex(1);
+    EXPECT_EQ(services.errors.size(), 1);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(excel.SheetName(), "帳票");
+    EXPECT_TRUE(view().readable());
+    click(11, 1);
+    EXPECT_EQ(excel.SelectionAddress(), "A11");
+}
+
+TEST_F(ShownBook, StylesThatCannotBeReadAreReportedWithoutEndingTheProgram) {
+    open(QStringLiteral("badstyles.xlsx"));  // styles are read when first drawn
+    ASSERT_NE(window(), nullptr);
+    QImage shot(view().size(), QImage::Format_RGB32);
+    view().render(&shot);  // painting needs the styles
+    QCoreApplication::processEvents();  // the report comes after the paint
+    EXPECT_EQ(services.errors.size(), 1);
+    EXPECT_FALSE(view().readable());
+    EXPECT_TRUE(excel.ExcelAlive());
+}

@@ -7,6 +7,8 @@ as the other writer.
                and a second sheet
   pages.xlsx   "一覧": 150 numbered rows with a repeated title row (several
                pages); "単票": a handful of cells (one page)
+  broken.xlsx  shown.xlsx whose second sheet's XML is cut off
+  badstyles.xlsx shown.xlsx whose styles part is cut off
   tall.xlsx    100,000 rows of values, for scrolling
 
 usage: make_sheets.py OUTDIR
@@ -101,6 +103,17 @@ def shown(out):
                            .replace("</wsDr>", TEXT_BOX + "</wsDr>"))
 
 
+def broken(out):
+    path = os.path.join(out, "broken.xlsx")
+    with open(os.path.join(out, "shown.xlsx"), "rb") as src, open(path, "wb") as dst:
+        dst.write(src.read())
+    rewrite(path, "xl/worksheets/sheet2.xml", lambda xml: xml[: len(xml) // 2])
+    path = os.path.join(out, "badstyles.xlsx")
+    with open(os.path.join(out, "shown.xlsx"), "rb") as src, open(path, "wb") as dst:
+        dst.write(src.read())
+    rewrite(path, "xl/styles.xml", lambda xml: xml[: len(xml) // 2])
+
+
 def pages(out):
     wb = Workbook()
     ws = wb.active
@@ -128,6 +141,7 @@ if __name__ == "__main__":
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     shown(out)
+    broken(out)
     pages(out)
     if len(sys.argv) > 2 and sys.argv[2] == "--tall":
         tall(out)
