@@ -6,6 +6,7 @@
 //   picture FILE SHEET OUT SHAPE IMAGE   replaces a named picture in a copy
 //   link FILE SHEET OUT ADDR TARGET TEXT adds a hyperlink in a copy
 //   html FILE SHEET OUT                  writes the sheet as a Web page
+//   pdf FILE SHEET OUT / png FILE SHEET OUT  see WindowCommands.h
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "excel/Csv.h"
 #include "excel/HtmlWriter.h"
 #include "excel/Workbook.h"
+#include "WindowCommands.h"
 
 namespace {
 
@@ -22,7 +24,9 @@ const char usage[] =
     "  tesmora-sheet set FILE SHEET OUT ADDR=TEXT...\n"
     "  tesmora-sheet picture FILE SHEET OUT SHAPE IMAGE\n"
     "  tesmora-sheet link FILE SHEET OUT ADDR TARGET TEXT\n"
-    "  tesmora-sheet html FILE SHEET OUT\n";
+    "  tesmora-sheet html FILE SHEET OUT\n"
+    "  tesmora-sheet pdf FILE SHEET OUT.pdf\n"
+    "  tesmora-sheet png FILE SHEET OUT.png\n";
 
 struct UsageError {
     QString message;
@@ -108,6 +112,7 @@ int run(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (std::optional<int> drawn = runWindowCommand(argc, argv)) return *drawn;
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     args.removeFirst();
