@@ -129,6 +129,7 @@ bool TUGExcel::SelectSheet(const QString& name) {
     activeSheet();
     for (int i = 0; i < Book->sheetCount(); ++i) {
         Worksheet& ws = Book->sheet(i);
+        if (!ws.isWorksheet()) continue;  // only worksheets are looked at
         Sheet = &ws;
         if (ws.name() == name) {
             Book->setActiveSheet(i);

@@ -358,6 +358,10 @@ pugi::xml_node ensureCell(SheetData& sheet, int row, int col) {
 Worksheet::Worksheet(Workbook& book, int index) : book_(book), index_(index) {}
 Worksheet::~Worksheet() = default;
 
+bool Worksheet::isWorksheet() const {
+    return book_.impl_->sheets[static_cast<size_t>(index_)].isWorksheet;
+}
+
 QString Worksheet::name() const {
     return book_.impl_->sheets[static_cast<size_t>(index_)].name;
 }

@@ -33,6 +33,8 @@ public:
     Worksheet& operator=(const Worksheet&) = delete;
 
     QString name() const;
+    // False for a chart sheet, which holds no cells.
+    bool isWorksheet() const;
     Workbook& workbook() const { return book_; }
 
     // --- reading -----------------------------------------------------------
