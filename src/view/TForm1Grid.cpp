@@ -103,8 +103,12 @@ void TForm1::ApplyColumnLayout() {
 }
 
 void TForm1::RadioGroup1Click() {
-    // A pending cell edit is stored before the grid changes its rules.
-    if (!DBGrid1->postPending()) return;
+    // A pending cell edit is stored before the grid changes its rules; when
+    // the database refuses it, the grid stays in the mode it was in.
+    if (!DBGrid1->postPending()) {
+        setRadioGroupIndex(DBGrid1->mode() == view::GridMode::Edit ? 1 : 0);
+        return;
+    }
     const view::GridMode mode = modeOf(radioGroupIndex());
     const view::ModeLayout layout = view::modeLayout(mode, IsQueryView, OldFormatDatabase);
     DBGrid1->setMode(mode);

@@ -271,3 +271,17 @@ TEST_F(TableView, SelectionClearButtonEmptiesTheRowSelection) {
     form->SpeedButton14->click();
     EXPECT_TRUE(form->SelectedRows().isEmpty());
 }
+
+TEST_F(TableView, RefusedPostKeepsEditModeAndTheRecord) {
+    setMode(1);
+    const QModelIndex key = model()->index(2, column(QStringLiteral("会員番号")));
+    form->DBGrid1->setCurrentIndex(key);
+    ASSERT_TRUE(model()->setData(key, QStringLiteral("M00001"), Qt::EditRole));  // a taken key
+    setMode(0);
+    EXPECT_EQ(services.errors.size(), 1);
+    EXPECT_EQ(form->radioGroupIndex(), 1);
+    EXPECT_EQ(form->ADODataSet1.state(), db::DataSet::State::Edit);
+    EXPECT_TRUE(form->SpeedButton18->isVisibleTo(form.get()));
+    form->ADODataSet1.cancel();
+    EXPECT_EQ(cell(2, QStringLiteral("会員番号")), QStringLiteral("M00003"));
+}
