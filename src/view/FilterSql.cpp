@@ -1,15 +1,14 @@
 #include "view/FilterSql.h"
 
+#include "view/FieldTypes.h"
+
 #include <algorithm>
 
 namespace view {
 
 namespace {
 
-// Field-type codes (db::FieldType numbering); kept local so that these text
-// rules need nothing but Qt Core.
-constexpr int kSmallint = 2, kInteger = 3, kByte = 4, kBoolean = 5, kFloat = 6, kCurrency = 8,
-              kDateTime = 11, kAutoInc = 14, kText = 24;
+using namespace fieldtype;
 
 const QStringList& allConditionTexts() {
     static const QStringList texts = {

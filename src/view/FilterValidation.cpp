@@ -1,5 +1,7 @@
 #include "view/FilterValidation.h"
 
+#include "view/FieldTypes.h"
+
 #include "text/Text.h"
 #include "view/FilterSql.h"
 
@@ -9,8 +11,7 @@ namespace view {
 
 namespace {
 
-constexpr int kSmallint = 2, kInteger = 3, kByte = 4, kBoolean = 5, kFloat = 6, kCurrency = 8,
-              kDateTime = 11, kAutoInc = 14, kText = 24;
+using namespace fieldtype;
 
 const QString kSameOrReversed = QStringLiteral("比較値A・Bが同値又は逆順です");
 

@@ -1,5 +1,7 @@
 #include "view/GridRules.h"
 
+#include "view/FieldTypes.h"
+
 #include <QFileInfo>
 #include <QLocale>
 
@@ -11,8 +13,7 @@
 namespace view {
 
 namespace {
-constexpr int kSmallint = 2, kInteger = 3, kByte = 4, kBoolean = 5, kFloat = 6, kCurrency = 8,
-              kDateTime = 11, kMemo = 16, kText = 24;
+using namespace fieldtype;
 
 bool editableType(int t) {
     switch (t) {

@@ -1,5 +1,7 @@
 #include "view/TForm6.h"
 
+#include "view/FieldTypes.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -19,7 +21,7 @@
 
 namespace {
 
-constexpr int kBoolean = 5, kFloat = 6, kDateTime = 11;
+using namespace view::fieldtype;
 
 template <typename W>
 W* named(W* w, const char* name) {

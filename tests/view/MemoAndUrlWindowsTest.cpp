@@ -37,16 +37,26 @@ W* control(QWidget& w, const char* name) {
     return c;
 }
 
+// A memo editor over a fake field holding text, shown as the opener does.
+struct MemoEditor : ::testing::Test {
+    platform::ScriptedServices services;
+    FakeMemo* m = nullptr;
+    std::unique_ptr<TForm22> editor;
+    TForm22& open(const QString& text, bool editable) {
+        auto memo = std::make_unique<FakeMemo>();
+        memo->stored = text;
+        m = memo.get();
+        editor = std::make_unique<TForm22>(services, QStringLiteral("備考"), std::move(memo));
+        editor->Editable = editable;
+        editor->FormShow();
+        return *editor;
+    }
+};
+
 }  // namespace
 
-TEST(MemoEditor, ReadOnlyFieldShowsNoEditingButtons) {
-    platform::ScriptedServices services;
-    auto memo = std::make_unique<FakeMemo>();
-    memo->stored = QStringLiteral("長い備考");
-    FakeMemo* m = memo.get();
-    TForm22 form(services, QStringLiteral("備考"), std::move(memo));
-    form.Editable = false;
-    form.FormShow();
+TEST_F(MemoEditor, ReadOnlyFieldShowsNoEditingButtons) {
+    TForm22& form = open(QStringLiteral("長い備考"), false);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("メモデータ編集－－備考"));
     EXPECT_EQ(form.minimumSize(), QSize(298, 240));
     auto* edit = control<QPlainTextEdit>(form, "DBMemo1");
@@ -61,14 +71,8 @@ TEST(MemoEditor, ReadOnlyFieldShowsNoEditingButtons) {
     EXPECT_EQ(m->writes, 0);
 }
 
-TEST(MemoEditor, TypingWritesTheFieldAndUndoIsOneStepOnly) {
-    platform::ScriptedServices services;
-    auto memo = std::make_unique<FakeMemo>();
-    memo->stored = QStringLiteral("一行目");
-    FakeMemo* m = memo.get();
-    TForm22 form(services, QStringLiteral("備考"), std::move(memo));
-    form.Editable = true;
-    form.FormShow();
+TEST_F(MemoEditor, TypingWritesTheFieldAndUndoIsOneStepOnly) {
+    TForm22& form = open(QStringLiteral("一行目"), true);
     form.show();
     EXPECT_EQ(control<QStatusBar>(form, "StatusBar1")->currentMessage(), QStringLiteral("データ編集可能"));
     auto* edit = control<QPlainTextEdit>(form, "DBMemo1");
