@@ -4,14 +4,14 @@
 // a bare grid of the same cells drawn as plain text with QPainter in the same
 // run, so the ratio holds on any machine. Usage: sheet-bench [FILE.xlsx]
 // (default: 100,000 rows made by make_sheets.py with openpyxl).
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -24,7 +24,9 @@ namespace {
 constexpr int kFrames = 300;
 const QSize kWindow(1280, 800);
 
-double ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+double ms(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
 
 long peakMemoryMb() {
     rusage u{};
@@ -71,8 +73,7 @@ int main(int argc, char** argv) {
     QString file = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath("tall.xlsx");
     if (argc <= 1) {
         std::printf("making 100,000 rows with openpyxl...\n");
-        int rc = QProcess::execute("/usr/bin/python3",
-                                   {TESMORA_MAKE_SHEETS, dir.path(), "--tall"});
+        int rc = QProcess::execute("/usr/bin/python3", {TESMORA_MAKE_SHEETS, dir.path(), "--tall"});
         if (rc != 0) {
             std::fprintf(stderr, "sheet-bench: make_sheets.py failed (%d)\n", rc);
             return 1;
@@ -121,9 +122,10 @@ int main(int argc, char** argv) {
     std::printf("rows: %d\n", rows);
     std::printf("engine opens the file: %8.1f ms\n", open);
     std::printf("window's first paint:  %8.1f ms\n", first);
-    std::printf("repaint while paging:  %8.2f ms median, %8.2f ms worst (bare grid %.2f ms, ratio %.2f)\n",
-                oursMedian, *std::max_element(ours.begin(), ours.end()), bareMedian,
-                bareMedian > 0 ? oursMedian / bareMedian : 0.0);
+    std::printf(
+        "repaint while paging:  %8.2f ms median, %8.2f ms worst (bare grid %.2f ms, ratio %.2f)\n",
+        oursMedian, *std::max_element(ours.begin(), ours.end()), bareMedian,
+        bareMedian > 0 ? oursMedian / bareMedian : 0.0);
     std::printf("jump to the last row:  %8.2f ms\n", last);
     std::printf("peak memory:           %8ld MB\n", peakMemoryMb());
     return 0;

@@ -26,7 +26,8 @@ int fail(const QString& message) {
 // Prints into a temporary file beside out and renames it over out, so a
 // failed run never leaves half a PDF under the asked name.
 int writePdf(const excel::Worksheet& sheet, const QString& out) {
-    QTemporaryFile temp(QFileInfo(out).absoluteDir().filePath(QStringLiteral(".tesmora-XXXXXX.pdf")));
+    QTemporaryFile temp(
+        QFileInfo(out).absoluteDir().filePath(QStringLiteral(".tesmora-XXXXXX.pdf")));
     if (!temp.open()) return fail(QStringLiteral("cannot write into the folder of %1").arg(out));
     temp.close();
     QPrinter printer(QPrinter::HighResolution);

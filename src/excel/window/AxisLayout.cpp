@@ -7,7 +7,8 @@ namespace excel::window {
 AxisLayout::AxisLayout(std::vector<double> sizes) : sizes_(std::move(sizes)) {
     starts_.resize(sizes_.size() + 1);
     starts_[0] = 0;
-    for (size_t i = 0; i < sizes_.size(); ++i) starts_[i + 1] = starts_[i] + std::max(0.0, sizes_[i]);
+    for (size_t i = 0; i < sizes_.size(); ++i)
+        starts_[i + 1] = starts_[i] + std::max(0.0, sizes_[i]);
 }
 
 double AxisLayout::length(int first, int last) const {

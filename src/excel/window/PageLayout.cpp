@@ -78,8 +78,8 @@ PageLayout layoutPages(const AxisLayout& rows, const AxisLayout& cols, const Pag
         layout.printable = paper;
     }
     QSizeF room = layout.printable.size();
-    int percent = r.fitToPage ? fittingPercent(rows, cols, r, room)
-                              : std::clamp(r.scalePercent, 10, 400);
+    int percent =
+        r.fitToPage ? fittingPercent(rows, cols, r, room) : std::clamp(r.scalePercent, 10, 400);
     layout.scale = percent / 100.0;
 
     std::vector<Span> across = splitAxis(cols, r.cols, room.width() / layout.scale, r.titleCols);

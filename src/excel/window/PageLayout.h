@@ -24,16 +24,16 @@ struct Span {
 };
 
 struct PageRequest {
-    QSizeF paper{595.28, 841.89};  // points, as the paper stands (orientation applied)
+    QSizeF paper{595.28, 841.89};           // points, as the paper stands (orientation applied)
     QMarginsF margins{50.4, 54, 50.4, 54};  // points
-    Span rows;                      // the print area
+    Span rows;                              // the print area
     Span cols;
     std::optional<Span> titleRows;  // repeated at the top of later pages
     std::optional<Span> titleCols;  // repeated at the left of later pages
     int scalePercent = 100;         // used when fitToPage is off; 10 to 400
     bool fitToPage = false;
-    int fitWidth = 1;   // pages across; 0 = as many as needed
-    int fitHeight = 1;  // pages down; 0 = as many as needed
+    int fitWidth = 1;           // pages across; 0 = as many as needed
+    int fitHeight = 1;          // pages down; 0 = as many as needed
     bool overThenDown = false;  // page order; the default runs down first
     bool centerHorizontally = false;
     bool centerVertically = false;

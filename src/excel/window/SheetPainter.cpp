@@ -31,11 +31,10 @@ bool familyLike(const QString& family, std::initializer_list<const char16_t*> wo
 QString installedFamily(const QString& family) {
     if (familyLike(family, {u"明朝", u"Mincho", u"Serif", u"Times", u"Century"}))
         return QStringLiteral("Noto Serif CJK JP");
-    if (familyLike(family, {u"ゴシック", u"Gothic", u"メイリオ", u"Meiryo", u"游", u"Yu ",
-                            u"HG", u"ＭＳ", u"MS "}))
+    if (familyLike(family, {u"ゴシック", u"Gothic", u"メイリオ", u"Meiryo", u"游", u"Yu ", u"HG",
+                            u"ＭＳ", u"MS "}))
         return QStringLiteral("Noto Sans CJK JP");
-    if (familyLike(family, {u"Arial", u"Helvetica", u"Calibri", u"Segoe", u"Tahoma",
-                            u"Verdana"}))
+    if (familyLike(family, {u"Arial", u"Helvetica", u"Calibri", u"Segoe", u"Tahoma", u"Verdana"}))
         return QStringLiteral("Liberation Sans");
     if (familyLike(family, {u"Courier", u"Consolas"})) return QStringLiteral("Liberation Mono");
     return family;
@@ -45,7 +44,9 @@ QColor colourOr(const QColor& colour, const QColor& fallback) {
     return colour.isValid() ? colour : fallback;
 }
 
-bool isNumeric(const CellValue& v) { return v.type == CellType::Number; }
+bool isNumeric(const CellValue& v) {
+    return v.type == CellType::Number;
+}
 
 // Pen width in points and dash pattern of a border line.
 struct BorderPen {
@@ -56,28 +57,45 @@ struct BorderPen {
 
 BorderPen borderPen(BorderStyle style) {
     switch (style) {
-        case BorderStyle::None: return {0, Qt::NoPen, false};
-        case BorderStyle::Hair: return {0.5, Qt::DotLine, false};
-        case BorderStyle::Thin: return {0.75, Qt::SolidLine, false};
-        case BorderStyle::Dotted: return {0.75, Qt::DotLine, false};
-        case BorderStyle::Dashed: return {0.75, Qt::DashLine, false};
-        case BorderStyle::DashDot: return {0.75, Qt::DashDotLine, false};
-        case BorderStyle::DashDotDot: return {0.75, Qt::DashDotDotLine, false};
-        case BorderStyle::Medium: return {1.5, Qt::SolidLine, false};
-        case BorderStyle::MediumDashed: return {1.5, Qt::DashLine, false};
+        case BorderStyle::None:
+            return {0, Qt::NoPen, false};
+        case BorderStyle::Hair:
+            return {0.5, Qt::DotLine, false};
+        case BorderStyle::Thin:
+            return {0.75, Qt::SolidLine, false};
+        case BorderStyle::Dotted:
+            return {0.75, Qt::DotLine, false};
+        case BorderStyle::Dashed:
+            return {0.75, Qt::DashLine, false};
+        case BorderStyle::DashDot:
+            return {0.75, Qt::DashDotLine, false};
+        case BorderStyle::DashDotDot:
+            return {0.75, Qt::DashDotDotLine, false};
+        case BorderStyle::Medium:
+            return {1.5, Qt::SolidLine, false};
+        case BorderStyle::MediumDashed:
+            return {1.5, Qt::DashLine, false};
         case BorderStyle::MediumDashDot:
-        case BorderStyle::SlantDashDot: return {1.5, Qt::DashDotLine, false};
-        case BorderStyle::MediumDashDotDot: return {1.5, Qt::DashDotDotLine, false};
-        case BorderStyle::Thick: return {2.25, Qt::SolidLine, false};
-        case BorderStyle::Double: return {0.75, Qt::SolidLine, true};
+        case BorderStyle::SlantDashDot:
+            return {1.5, Qt::DashDotLine, false};
+        case BorderStyle::MediumDashDotDot:
+            return {1.5, Qt::DashDotDotLine, false};
+        case BorderStyle::Thick:
+            return {2.25, Qt::SolidLine, false};
+        case BorderStyle::Double:
+            return {0.75, Qt::SolidLine, true};
     }
     return {0, Qt::NoPen, false};
 }
 
 }  // namespace
 
-SavedState::SavedState(QPainter& painter) : painter_(painter) { painter_.save(); }
-SavedState::~SavedState() { painter_.restore(); }
+SavedState::SavedState(QPainter& painter) : painter_(painter) {
+    painter_.save();
+}
+SavedState::~SavedState() {
+    painter_.restore();
+}
 
 QFont cellFont(const Font& font, double scale, double deviceDpi) {
     QFont f;
@@ -102,7 +120,7 @@ struct SheetPainter::Block {
     QPointF sheetStart;  // sheet points of the block's top-left
     double scale = 1;
     double dpi = 96;
-    QRectF clip;  // device rectangle of the block
+    QRectF clip;                   // device rectangle of the block
     std::vector<RangeRef> merges;  // those that touch the block or its overflow reach
 
     QRectF toDevice(const QRectF& points) const {
@@ -118,8 +136,8 @@ struct SheetPainter::Block {
 SheetPainter::SheetPainter(const Worksheet& sheet, const SheetGeometry& geometry)
     : sheet_(sheet), geometry_(geometry) {}
 
-void SheetPainter::paintBlock(QPainter& painter, Span rows, Span cols, QPointF origin,
-                              double scale, const PaintOptions& options) {
+void SheetPainter::paintBlock(QPainter& painter, Span rows, Span cols, QPointF origin, double scale,
+                              const PaintOptions& options) {
     rows.last = std::min(rows.last, geometry_.rows().count() - 1);
     cols.last = std::min(cols.last, geometry_.cols().count() - 1);
     if (rows.count() == 0 || cols.count() == 0) return;
@@ -233,12 +251,20 @@ void SheetPainter::paintCellText(QPainter& p, const Block& b, int row, int col,
                     ? Qt::AlignHCenter
                     : Qt::AlignLeft;
             break;
-        case HAlign::Right: h = Qt::AlignRight; break;
+        case HAlign::Right:
+            h = Qt::AlignRight;
+            break;
         case HAlign::Center:
         case HAlign::CenterContinuous:
-        case HAlign::Distributed: h = Qt::AlignHCenter; break;
-        case HAlign::Justify: h = Qt::AlignJustify; break;
-        default: h = Qt::AlignLeft; break;
+        case HAlign::Distributed:
+            h = Qt::AlignHCenter;
+            break;
+        case HAlign::Justify:
+            h = Qt::AlignJustify;
+            break;
+        default:
+            h = Qt::AlignLeft;
+            break;
     }
     Qt::Alignment v = style.vAlign == VAlign::Top      ? Qt::AlignTop
                       : style.vAlign == VAlign::Bottom ? Qt::AlignBottom
@@ -256,7 +282,8 @@ void SheetPainter::paintCellText(QPainter& p, const Block& b, int row, int col,
         } else if (needed > textRect.width() && isNumeric(value)) {
             // A number is never cut: it shows as "#" marks when too wide.
             double hash = std::max(metrics.horizontalAdvance(QLatin1Char('#')), 0.1);
-            text = QString(std::max(1, static_cast<int>(textRect.width() / hash)), QLatin1Char('#'));
+            text =
+                QString(std::max(1, static_cast<int>(textRect.width() / hash)), QLatin1Char('#'));
         } else if (needed > textRect.width() && !merged) {
             // Text runs on into empty neighbours on the side it is aligned away from.
             double missing = needed - textRect.width();
@@ -283,8 +310,10 @@ void SheetPainter::paintCellText(QPainter& p, const Block& b, int row, int col,
     p.setFont(font);
     p.setPen(colourOr(style.font.color, Qt::black));
     int flags = static_cast<int>(h | v);
-    if (wrap) flags |= Qt::TextWordWrap;
-    else flags |= Qt::TextSingleLine | Qt::TextDontClip;
+    if (wrap)
+        flags |= Qt::TextWordWrap;
+    else
+        flags |= Qt::TextSingleLine | Qt::TextDontClip;
     if (!wrap && h == Qt::AlignJustify) flags = (flags & ~Qt::AlignJustify) | Qt::AlignLeft;
     p.drawText(textRect, flags, text);
 }

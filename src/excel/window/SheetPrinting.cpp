@@ -45,17 +45,28 @@ std::optional<Span> titleSpan(const QString& text, bool rows) {
 
 QPageSize paperForCode(int code) {
     switch (code) {
-        case 1: return QPageSize(QPageSize::Letter);
-        case 5: return QPageSize(QPageSize::Legal);
-        case 8: return QPageSize(QPageSize::A3);
-        case 11: return QPageSize(QPageSize::A5);
-        case 12: return QPageSize(QPageSize::JisB4);
-        case 13: return QPageSize(QPageSize::JisB5);
-        case 33: return QPageSize(QPageSize::B4);
-        case 34: return QPageSize(QPageSize::B5);
-        case 43: return QPageSize(QPageSize::Postcard);
-        case 70: return QPageSize(QPageSize::A6);
-        default: return QPageSize(QPageSize::A4);
+        case 1:
+            return QPageSize(QPageSize::Letter);
+        case 5:
+            return QPageSize(QPageSize::Legal);
+        case 8:
+            return QPageSize(QPageSize::A3);
+        case 11:
+            return QPageSize(QPageSize::A5);
+        case 12:
+            return QPageSize(QPageSize::JisB4);
+        case 13:
+            return QPageSize(QPageSize::JisB5);
+        case 33:
+            return QPageSize(QPageSize::B4);
+        case 34:
+            return QPageSize(QPageSize::B5);
+        case 43:
+            return QPageSize(QPageSize::Postcard);
+        case 70:
+            return QPageSize(QPageSize::A6);
+        default:
+            return QPageSize(QPageSize::A4);
     }
 }
 
@@ -109,9 +120,8 @@ void printSheet(const Worksheet& sheet, QPrinter& printer) {
     PageRequest request = pageRequestFor(sheet, geometry);
     PageSetup setup = sheet.pageSetup();
     printer.setPageSize(paperForCode(setup.paperSize));
-    printer.setPageOrientation(setup.orientation == Orientation::Landscape
-                                   ? QPageLayout::Landscape
-                                   : QPageLayout::Portrait);
+    printer.setPageOrientation(setup.orientation == Orientation::Landscape ? QPageLayout::Landscape
+                                                                           : QPageLayout::Portrait);
     printer.setFullPage(true);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     if (printer.docName().isEmpty()) printer.setDocName(sheet.name());
@@ -143,8 +153,10 @@ void printSheet(const Worksheet& sheet, QPrinter& printer) {
     for (const PrintedPage& page : layout.pages) {
         if (!first) printer.newPage();
         first = false;
-        double titleWidth = page.titleCols ? colAxis.length(page.titleCols->first, page.titleCols->last) : 0;
-        double titleHeight = page.titleRows ? rowAxis.length(page.titleRows->first, page.titleRows->last) : 0;
+        double titleWidth =
+            page.titleCols ? colAxis.length(page.titleCols->first, page.titleCols->last) : 0;
+        double titleHeight =
+            page.titleRows ? rowAxis.length(page.titleRows->first, page.titleRows->last) : 0;
         double width = titleWidth + colAxis.length(page.cols.first, page.cols.last);
         double height = titleHeight + rowAxis.length(page.rows.first, page.rows.last);
         QPointF at = layout.printable.topLeft();
@@ -155,10 +167,11 @@ void printSheet(const Worksheet& sheet, QPrinter& printer) {
         // Paper points of the body's top-left, right of and below the titles.
         QPointF body = at + QPointF(titleWidth, titleHeight) * layout.scale;
         painter.save();
-        painter.setClipRect(QRectF(layout.printable.topLeft() * device,
-                                   layout.printable.size() * device));
+        painter.setClipRect(
+            QRectF(layout.printable.topLeft() * device, layout.printable.size() * device));
         if (page.titleRows && page.titleCols)
-            sheetPainter.paintBlock(painter, *page.titleRows, *page.titleCols, at * device, scale, options);
+            sheetPainter.paintBlock(painter, *page.titleRows, *page.titleCols, at * device, scale,
+                                    options);
         if (page.titleRows)
             sheetPainter.paintBlock(painter, *page.titleRows, page.cols,
                                     QPointF(body.x(), at.y()) * device, scale, options);
@@ -184,9 +197,9 @@ QImage renderSheetImage(Worksheet& sheet, QSize screenful) {
         SheetGeometry geometry(sheet, area->last.row, area->last.col);
         QRectF points = geometry.rangeRect(*area);
         double s = view.scale();
-        size = QSize(std::min(int(points.width() * s) + view.rowHeaderWidth() + 1, kMaxImageSide),
-                     std::min(int(points.height() * s) + view.columnHeaderHeight() + 1,
-                              kMaxImageSide));
+        size = QSize(
+            std::min(int(points.width() * s) + view.rowHeaderWidth() + 1, kMaxImageSide),
+            std::min(int(points.height() * s) + view.columnHeaderHeight() + 1, kMaxImageSide));
         scroll = QPoint(int(points.left() * s), int(points.top() * s));
         view.growTo(area->last.row, area->last.col);
     }

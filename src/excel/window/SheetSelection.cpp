@@ -18,8 +18,9 @@ RangeRef expandToMerges(RangeRef range, const std::vector<RangeRef>& merges) {
             bool touches = m.last.row >= range.first.row && m.first.row <= range.last.row &&
                            m.last.col >= range.first.col && m.first.col <= range.last.col;
             if (!touches) continue;
-            RangeRef wider{{std::min(range.first.row, m.first.row), std::min(range.first.col, m.first.col)},
-                           {std::max(range.last.row, m.last.row), std::max(range.last.col, m.last.col)}};
+            RangeRef wider{
+                {std::min(range.first.row, m.first.row), std::min(range.first.col, m.first.col)},
+                {std::max(range.last.row, m.last.row), std::max(range.last.col, m.last.col)}};
             if (!(wider == range)) {
                 range = wider;
                 grown = true;

@@ -1,10 +1,10 @@
 #include "excel/window/SheetView.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -57,7 +57,8 @@ bool SheetView::guarded(Handler handler) {
         painter_.reset();
         geometry_.reset();
         // Reported after the event, never from inside a paint.
-        QMetaObject::invokeMethod(this, [this, error] { emit failed(error); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, error] { emit failed(error); }, Qt::QueuedConnection);
         return true;
     }
 }
@@ -124,9 +125,13 @@ void SheetView::growTo(int rows, int cols) {
     updateScrollBars();
 }
 
-double SheetView::scale() const { return logicalDpiY() / 72.0; }
+double SheetView::scale() const {
+    return logicalDpiY() / 72.0;
+}
 
-int SheetView::columnHeaderHeight() const { return fontMetrics().height() + 6; }
+int SheetView::columnHeaderHeight() const {
+    return fontMetrics().height() + 6;
+}
 
 int SheetView::rowHeaderWidth() const {
     int rows = geometry_ ? geometry_->rows().count() : kMinRows;
@@ -221,16 +226,17 @@ void SheetView::paintEvent(QPaintEvent*) {
     const AxisLayout& cols = geometry_->cols();
     Span rowSpan{rows.indexAt(sy / s), rows.indexAt((sy + viewport()->height() - hy) / s)};
     Span colSpan{cols.indexAt(sx / s), cols.indexAt((sx + viewport()->width() - hx) / s)};
-    QPointF origin(hx + cols.start(colSpan.first) * s - sx, hy + rows.start(rowSpan.first) * s - sy);
+    QPointF origin(hx + cols.start(colSpan.first) * s - sx,
+                   hy + rows.start(rowSpan.first) * s - sy);
 
     {
-    SavedState cells(p);
-    p.setClipRect(QRect(hx, hy, viewport()->width() - hx, viewport()->height() - hy));
-    PaintOptions options;
-    options.gridLines = true;
-    options.shapeOutlines = true;
-    painter_->paintBlock(p, rowSpan, colSpan, origin, s, options);
-    paintSelection(p);
+        SavedState cells(p);
+        p.setClipRect(QRect(hx, hy, viewport()->width() - hx, viewport()->height() - hy));
+        PaintOptions options;
+        options.gridLines = true;
+        options.shapeOutlines = true;
+        painter_->paintBlock(p, rowSpan, colSpan, origin, s, options);
+        paintSelection(p);
     }
     paintHeaders(p);
 }
@@ -244,8 +250,8 @@ void SheetView::paintSelection(QPainter& p) {
             if (!selection_.shapes.contains(picture.name)) continue;
             QRectF area = sheetToViewport(geometry_->anchorRect(picture.anchor));
             p.drawRect(area);
-            for (QPointF corner : {area.topLeft(), area.topRight(), area.bottomLeft(),
-                                   area.bottomRight()})
+            for (QPointF corner :
+                 {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight()})
                 p.fillRect(QRectF(corner - QPointF(3, 3), QSizeF(6, 6)), kSelectionEdge);
         }
         return;
@@ -333,10 +339,14 @@ void SheetView::ensureVisible(const CellRef& cell) {
     int height = viewport()->height() - columnHeaderHeight();
     QScrollBar* h = horizontalScrollBar();
     QScrollBar* v = verticalScrollBar();
-    if (area.left() * s < h->value()) h->setValue(int(area.left() * s));
-    else if (area.right() * s > h->value() + width) h->setValue(int(area.right() * s) - width);
-    if (area.top() * s < v->value()) v->setValue(int(area.top() * s));
-    else if (area.bottom() * s > v->value() + height) v->setValue(int(area.bottom() * s) - height);
+    if (area.left() * s < h->value())
+        h->setValue(int(area.left() * s));
+    else if (area.right() * s > h->value() + width)
+        h->setValue(int(area.right() * s) - width);
+    if (area.top() * s < v->value())
+        v->setValue(int(area.top() * s));
+    else if (area.bottom() * s > v->value() + height)
+        v->setValue(int(area.bottom() * s) - height);
 }
 
 void SheetView::moveActive(int dRows, int dCols, bool extend) {
@@ -428,11 +438,20 @@ bool SheetView::eventFilter(QObject* watched, QEvent* event) {
     bool back = key->modifiers() & Qt::ShiftModifier;
     switch (key->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: finishEditing(back ? -1 : 1, 0); return true;
-        case Qt::Key_Tab: finishEditing(0, back ? -1 : 1); return true;
-        case Qt::Key_Backtab: finishEditing(0, -1); return true;
-        case Qt::Key_Escape: cancelEdit(); return true;
-        default: return false;
+        case Qt::Key_Enter:
+            finishEditing(back ? -1 : 1, 0);
+            return true;
+        case Qt::Key_Tab:
+            finishEditing(0, back ? -1 : 1);
+            return true;
+        case Qt::Key_Backtab:
+            finishEditing(0, -1);
+            return true;
+        case Qt::Key_Escape:
+            cancelEdit();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -445,10 +464,14 @@ void SheetView::mousePressEvent(QMouseEvent* event) {
     bool adding = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
     if (!shape.isEmpty()) {
         QStringList names = adding ? selection_.shapes : QStringList();
-        if (names.contains(shape)) names.removeAll(shape);
-        else names.append(shape);
-        if (names.isEmpty()) selectRange(selection_.anchor, selection_.active);
-        else selectShapes(names);
+        if (names.contains(shape))
+            names.removeAll(shape);
+        else
+            names.append(shape);
+        if (names.isEmpty())
+            selectRange(selection_.anchor, selection_.active);
+        else
+            selectShapes(names);
         return;
     }
     CellRef cell = cellAt(pos);
@@ -467,7 +490,9 @@ void SheetView::mouseMoveEvent(QMouseEvent* event) {
     if (cell.valid() && !(cell == selection_.active)) selectRange(selection_.anchor, cell);
 }
 
-void SheetView::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+void SheetView::mouseReleaseEvent(QMouseEvent*) {
+    dragging_ = false;
+}
 
 void SheetView::mouseDoubleClickEvent(QMouseEvent* event) {
     QPoint pos = event->position().toPoint();
@@ -484,25 +509,37 @@ void SheetView::keyPressEvent(QKeyEvent* event) {
     bool ctrl = event->modifiers() & Qt::ControlModifier;
     int pageRows = std::max(1, int(viewport()->height() / (15 * scale())));
     switch (event->key()) {
-        case Qt::Key_Up: return moveActive(-1, 0, shift);
-        case Qt::Key_Down: return moveActive(1, 0, shift);
-        case Qt::Key_Left: return moveActive(0, -1, shift);
-        case Qt::Key_Right: return moveActive(0, 1, shift);
-        case Qt::Key_PageUp: return moveActive(-pageRows, 0, shift);
-        case Qt::Key_PageDown: return moveActive(pageRows, 0, shift);
+        case Qt::Key_Up:
+            return moveActive(-1, 0, shift);
+        case Qt::Key_Down:
+            return moveActive(1, 0, shift);
+        case Qt::Key_Left:
+            return moveActive(0, -1, shift);
+        case Qt::Key_Right:
+            return moveActive(0, 1, shift);
+        case Qt::Key_PageUp:
+            return moveActive(-pageRows, 0, shift);
+        case Qt::Key_PageDown:
+            return moveActive(pageRows, 0, shift);
         case Qt::Key_Return:
-        case Qt::Key_Enter: return moveActive(shift ? -1 : 1, 0, false);
-        case Qt::Key_Tab: return moveActive(0, 1, false);
-        case Qt::Key_Backtab: return moveActive(0, -1, false);
+        case Qt::Key_Enter:
+            return moveActive(shift ? -1 : 1, 0, false);
+        case Qt::Key_Tab:
+            return moveActive(0, 1, false);
+        case Qt::Key_Backtab:
+            return moveActive(0, -1, false);
         case Qt::Key_Home:
             return selectRange(ctrl ? CellRef{1, 1} : CellRef{selection_.active.row, 1},
                                ctrl ? CellRef{1, 1} : CellRef{selection_.active.row, 1});
-        case Qt::Key_F2: return beginEdit(editText(mergedOrCell(selection_.active).first));
-        case Qt::Key_Delete: return clearSelection();
+        case Qt::Key_F2:
+            return beginEdit(editText(mergedOrCell(selection_.active).first));
+        case Qt::Key_Delete:
+            return clearSelection();
         case Qt::Key_Escape:
             if (selection_.hasShapes()) selectRange(selection_.anchor, selection_.active);
             return;
-        default: break;
+        default:
+            break;
     }
     QString text = event->text();
     if (!ctrl && !(event->modifiers() & Qt::AltModifier) && !text.isEmpty() && text.at(0).isPrint())

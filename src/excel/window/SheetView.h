@@ -5,17 +5,15 @@
 // place. Changes go straight into the worksheet; the window decides about
 // saving.
 #include <QAbstractScrollArea>
+#include <QLineEdit>
 #include <QPointer>
 #include <memory>
 #include <optional>
 
+#include "excel/Error.h"
 #include "excel/window/SheetGeometry.h"
 #include "excel/window/SheetPainter.h"
 #include "excel/window/SheetSelection.h"
-
-#include <QLineEdit>
-
-#include "excel/Error.h"
 
 namespace excel {
 class Worksheet;

@@ -165,17 +165,30 @@ void SheetWindow::updateTitle() {
 
 void SheetWindow::updateAddress() {
     const SheetSelection& selection = view_->selection();
-    if (selection.hasShapes()) address_->setText(selection.shapes.join(QStringLiteral(", ")));
-    else address_->setText(rangeRefText(selection.range()));
+    if (selection.hasShapes())
+        address_->setText(selection.shapes.join(QStringLiteral(", ")));
+    else
+        address_->setText(rangeRefText(selection.range()));
 }
 
 Selection SheetWindow::selection() const {
     const SheetSelection& current = view_->selection();
     Selection result;
     result.shapeNames = current.shapes;
-    if (view_->sheet())
-        result.cells = expandToMerges(current.range(), view_->sheet()->merges());
+    if (view_->sheet()) result.cells = expandToMerges(current.range(), view_->sheet()->merges());
     return result;
+}
+
+void SheetWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !open_) return;
+    try {
+        showActiveSheet();
+    } catch (const Error& error) {
+        services_.showError(this, error);
+    }
+    view_->viewport()->update();
+    updateTitle();
 }
 
 void SheetWindow::closeEvent(QCloseEvent* event) {

@@ -20,7 +20,7 @@ class Services;
 namespace excel {
 class Workbook;
 class Error;
-}
+}  // namespace excel
 
 namespace excel::window {
 
@@ -68,6 +68,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Coming back to the window shows what the program wrote meanwhile.
+    void changeEvent(QEvent* event) override;
 
 private:
     void tabChosen(int index);

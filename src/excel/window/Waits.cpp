@@ -17,8 +17,10 @@ namespace {
 class DisabledWhile {
 public:
     explicit DisabledWhile(QWidget* widget) : widget_(widget) {
-        if (widget_ && widget_->isEnabled()) widget_->setEnabled(false);
-        else widget_ = nullptr;
+        if (widget_ && widget_->isEnabled())
+            widget_->setEnabled(false);
+        else
+            widget_ = nullptr;
     }
     ~DisabledWhile() {
         if (widget_) widget_->setEnabled(true);

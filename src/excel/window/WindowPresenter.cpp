@@ -46,9 +46,13 @@ void WindowPresenter::setVisible(bool visible) {
     window_->present();
 }
 
-bool WindowPresenter::isOpen() const { return window_ ? window_->isOpen() : true; }
+bool WindowPresenter::isOpen() const {
+    return window_ ? window_->isOpen() : true;
+}
 
-QString WindowPresenter::caption() const { return QFileInfo(book_.path()).fileName(); }
+QString WindowPresenter::caption() const {
+    return QFileInfo(book_.path()).fileName();
+}
 
 Selection WindowPresenter::selection() const {
     if (window_) return window_->selection();

@@ -13,11 +13,13 @@ namespace {
 
 // openpyxl's view of a few cells of the first sheet.
 QJsonObject savedCells(const QString& file) {
-    return exceltest::readBack(file, QStringLiteral(
-        "ws = wb.worksheets[0]\n"
-        "cells = {a: ws[a].value for a in ('A11', 'A12', 'A14', 'A15', 'B14', 'B15', 'C14')}\n"
-        "print(json.dumps({k: (v if v is None or isinstance(v, (int, float)) else str(v))"
-        " for k, v in cells.items()}))\n"));
+    return exceltest::readBack(
+        file,
+        QStringLiteral(
+            "ws = wb.worksheets[0]\n"
+            "cells = {a: ws[a].value for a in ('A11', 'A12', 'A14', 'A15', 'B14', 'B15', 'C14')}\n"
+            "print(json.dumps({k: (v if v is None or isinstance(v, (int, float)) else str(v))"
+            " for k, v in cells.items()}))\n"));
 }
 
 void typeText(QWidget* target, const QString& text) {

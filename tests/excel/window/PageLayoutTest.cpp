@@ -12,7 +12,9 @@ using excel::window::splitAxis;
 
 namespace {
 
-AxisLayout uniform(int count, double size) { return AxisLayout(std::vector<double>(count, size)); }
+AxisLayout uniform(int count, double size) {
+    return AxisLayout(std::vector<double>(count, size));
+}
 
 // A page of exactly w x h points of printable room.
 PageRequest page(double w, double h, Span rows, Span cols) {

@@ -50,7 +50,8 @@ TEST_F(Printing, PrintAreaWithFormatsOnOnePage) {
     EXPECT_EQ(sheettest::pdfPageCount(job(1)), 1);
     QString text = sheettest::pdfText(job(1));
     for (const char* expected : {"御見積書", "山田商事", "123,456", "2024/03/05", "98,765.50"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
 }
 
 TEST_F(Printing, APrinterThatCannotStartIsAnError) {

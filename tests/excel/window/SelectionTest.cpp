@@ -90,7 +90,7 @@ TEST_F(ShownBook, StylesThatCannotBeReadAreReportedWithoutEndingTheProgram) {
     open(QStringLiteral("badstyles.xlsx"));  // styles are read when first drawn
     ASSERT_NE(window(), nullptr);
     QImage shot(view().size(), QImage::Format_RGB32);
-    view().render(&shot);  // painting needs the styles
+    view().render(&shot);               // painting needs the styles
     QCoreApplication::processEvents();  // the report comes after the paint
     EXPECT_EQ(services.errors.size(), 1);
     EXPECT_FALSE(view().readable());

@@ -1,10 +1,11 @@
 #include "SheetFixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "excel/Fixtures.h"
 #include "excel/window/SheetView.h"
@@ -19,7 +20,8 @@ QString generated(bool tall) {
     bool& made = tall ? madeTall : madeSmall;
     if (!made) {
         QString out;
-        QStringList args{QStringLiteral(TESMORA_SOURCE_TESTS "/excel/window/make_sheets.py"), dir.path()};
+        QStringList args{QStringLiteral(TESMORA_SOURCE_TESTS "/excel/window/make_sheets.py"),
+                         dir.path()};
         if (tall) args << QStringLiteral("--tall");
         int rc = exceltest::runProgram(QStringLiteral("/usr/bin/python3"), args, &out, 300000);
         if (rc != 0) {
@@ -57,17 +59,21 @@ excel::window::PrinterSource pdfPrinters(const QString& dir) {
 
 int pdfPageCount(const QString& pdf) {
     QString out;
-    EXPECT_EQ(exceltest::runProgram(QStringLiteral("pdfinfo"), {pdf}, &out), 0) << out.toStdString();
+    EXPECT_EQ(exceltest::runProgram(QStringLiteral("pdfinfo"), {pdf}, &out), 0)
+        << out.toStdString();
     QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(out);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 QString pdfText(const QString& pdf, int page) {
     QStringList args{QStringLiteral("-layout")};
-    if (page > 0) args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
     args << pdf << QStringLiteral("-");
     QString out;
-    EXPECT_EQ(exceltest::runProgram(QStringLiteral("pdftotext"), args, &out), 0) << out.toStdString();
+    EXPECT_EQ(exceltest::runProgram(QStringLiteral("pdftotext"), args, &out), 0)
+        << out.toStdString();
     // The CJK fonts map some ideographs and their radical forms to one glyph,
     // and the PDF's text layer may name the radical (⾒ for 見); compatibility
     // normalisation folds them back.

@@ -1,8 +1,9 @@
 #pragma once
 // A workbook opened visible through TUGExcel with the sheet window as its
 // presenter and the scripted platform double answering.
-#include <QTest>
 #include <gtest/gtest.h>
+
+#include <QTest>
 
 #include "SheetFixtures.h"
 #include "excel/Fixtures.h"

@@ -1,8 +1,9 @@
 // tesmora-sheet pdf and png: what a user gets from the command line.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <gtest/gtest.h>
 
 #include "SheetFixtures.h"
 #include "excel/Fixtures.h"

@@ -25,7 +25,9 @@ public:
 };
 
 // Runs step once the wait has started (the next turn of its event loop).
-void whileWaiting(std::function<void()> step) { QTimer::singleShot(0, std::move(step)); }
+void whileWaiting(std::function<void()> step) {
+    QTimer::singleShot(0, std::move(step));
+}
 
 }  // namespace
 
