@@ -15,6 +15,9 @@
 #ifndef TESMORA_WORKBOOK_ENGINE
 #define TESMORA_WORKBOOK_ENGINE 0
 #endif
+#if TESMORA_WORKBOOK_ENGINE
+#include "excel/window/WindowPresenter.h"
+#endif
 
 namespace {
 
@@ -83,6 +86,10 @@ int main(int argc, char** argv) {
 
     platform::QtServices services(TESMORA_WORKBOOK_ENGINE != 0);
     application.services = &services;
+#if TESMORA_WORKBOOK_ENGINE
+    // Workbooks that a job shows to the user open in our sheet window.
+    excel::window::registerSheetWindows(services);
+#endif
     platform::runGuarded(services, nullptr, [&] { run(application, services); });
     application.services = nullptr;  // the services go before the application
     return 0;

@@ -72,10 +72,14 @@ void TUGExcel::OpenBook(const QString& path, bool visible) {
 void TUGExcel::CloseBook(bool save) {
     LastCloseError.clear();
     try {
+        // A workbook the user closed in its window was saved or thrown away
+        // there by the user's own choice; saving it now would write back the
+        // very edits the user discarded.
+        const bool closedByUser = ExcelApp && !ExcelApp->isOpen();
         if (save && Book) {
             if (!webPage_.isEmpty())
                 writeWebPage(*Book, webPage_);
-            else if (Book->modified())
+            else if (Book->modified() && !closedByUser)
                 Book->save();
         }
     } catch (const std::exception& e) {

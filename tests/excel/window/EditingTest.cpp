@@ -135,6 +135,10 @@ TEST_F(Editing, ClosingWithChangesAsksAndDoesWhatTheUserChose) {
     EXPECT_TRUE(savedCells(path)["A14"].isNull());
     // The user has closed it: showing it again is refused, not faked.
     EXPECT_THROW(excel.SetVisible(true), excel::Error);
+    // Closing with save afterwards (as list output does) must not bring the
+    // discarded edit back into the file.
+    excel.CloseBook(true);
+    EXPECT_TRUE(savedCells(path)["A14"].isNull());
 }
 
 TEST_F(Editing, SavingOnCloseWritesTheFile) {
