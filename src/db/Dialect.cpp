@@ -477,10 +477,55 @@ bool matchItems(const std::vector<PatternItem>& p, const std::u32string& v) {
     return pi == p.size();
 }
 
+std::vector<PatternItem> compilePattern(const QString& pattern, QChar escape) {
+    std::vector<PatternItem> items;
+    const std::u32string p = folded(pattern);
+    const char32_t esc = escape.isNull() ? 0 : foldCase(escape.unicode());
+    for (size_t i = 0; i < p.size(); ++i) {
+        char32_t c = p[i];
+        if (esc && c == esc && i + 1 < p.size()) {
+            items.push_back({PatternItem::Literal, p[++i]});
+        } else if (c == U'%') {
+            if (items.empty() || items.back().kind != PatternItem::Any)
+                items.push_back({PatternItem::Any, 0});
+        } else if (c == U'_') {
+            items.push_back({PatternItem::One, 0});
+        } else {
+            items.push_back({PatternItem::Literal, c});
+        }
+    }
+    return items;
+}
+
 QString argText(sqlite3_value* v) {
     const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
     return QString::fromUtf8(p, sqlite3_value_bytes(v));
 }
+
+// Folds UTF-8 text from the engine straight into code points, without the
+// QString round trip: LIKE runs once per row of a filtered table.
+void foldUtf8(const unsigned char* p, int n, std::u32string& out) {
+    out.clear();
+    const unsigned char* end = p + n;
+    while (p < end) {
+        char32_t c = *p++;
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (c >= 0x80 && extra == 0) {  // stray continuation byte: keep it as is
+            out.push_back(c);
+            continue;
+        }
+        if (extra) c &= (0x3F >> extra);
+        for (; extra > 0 && p < end && (*p & 0xC0) == 0x80; --extra) c = (c << 6) | (*p++ & 0x3F);
+        out.push_back(foldCase(c));
+    }
+}
+
+// A LIKE pattern compiled once per statement and kept by the engine beside
+// the pattern argument.
+struct CompiledPattern {
+    QChar escape;
+    std::vector<PatternItem> items;
+};
 
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
@@ -496,7 +541,18 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         }
         escape = e[0];
     }
-    sqlite3_result_int(ctx, likeMatch(argText(argv[0]), argText(argv[1]), escape) ? 1 : 0);
+    auto* compiled = static_cast<CompiledPattern*>(sqlite3_get_auxdata(ctx, 0));
+    CompiledPattern local;
+    if (!compiled || compiled->escape != escape) {
+        local = {escape, compilePattern(argText(argv[0]), escape)};
+        compiled = &local;
+        // The engine owns the copy from here on (and may free it at once).
+        sqlite3_set_auxdata(ctx, 0, new CompiledPattern(local),
+                            [](void* p) { delete static_cast<CompiledPattern*>(p); });
+    }
+    thread_local std::u32string value;
+    foldUtf8(sqlite3_value_text(argv[1]), sqlite3_value_bytes(argv[1]), value);
+    sqlite3_result_int(ctx, matchItems(compiled->items, value) ? 1 : 0);
 }
 
 void datevalueFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -531,23 +587,7 @@ QString bracketed(const QString& name) {
 }
 
 bool likeMatch(const QString& pattern, const QString& value, QChar escape) {
-    std::vector<PatternItem> items;
-    const std::u32string p = folded(pattern);
-    const char32_t esc = escape.isNull() ? 0 : foldCase(escape.unicode());
-    for (size_t i = 0; i < p.size(); ++i) {
-        char32_t c = p[i];
-        if (esc && c == esc && i + 1 < p.size()) {
-            items.push_back({PatternItem::Literal, p[++i]});
-        } else if (c == U'%') {
-            if (items.empty() || items.back().kind != PatternItem::Any)
-                items.push_back({PatternItem::Any, 0});
-        } else if (c == U'_') {
-            items.push_back({PatternItem::One, 0});
-        } else {
-            items.push_back({PatternItem::Literal, c});
-        }
-    }
-    return matchItems(items, folded(value));
+    return matchItems(compilePattern(pattern, escape), folded(value));
 }
 
 void registerFunctions(sqlite3* handle) {
