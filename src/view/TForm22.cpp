@@ -1,5 +1,7 @@
 #include "view/TForm22.h"
 
+#include <QKeyEvent>
+
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -51,6 +53,7 @@ TForm22::TForm22(platform::Services& services, const QString& fieldName,
     root->addWidget(DBMemo1, 1);
     root->addWidget(StatusBar1);
 
+    DBMemo1->installEventFilter(this);
     connect(DBMemo1, &QPlainTextEdit::textChanged, this, &TForm22::MemoChanged);
     connect(SpeedButton2, &QToolButton::clicked, this, &TForm22::CutClick);
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm22::CopyClick);
@@ -95,6 +98,17 @@ void TForm22::CopyClick() {
 
 void TForm22::PasteClick() {
     if (services_.clipboardHasText()) DBMemo1->insertPlainText(services_.clipboardText());
+}
+
+bool TForm22::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == DBMemo1 &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo)) {
+        if (event->type() == QEvent::KeyPress && Editable) UndoClick();
+        event->accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TForm22::UndoClick() {

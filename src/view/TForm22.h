@@ -46,6 +46,10 @@ public:
     // calls it right before showing the window.
     void FormShow();
 
+protected:
+    // Ctrl+Z goes through the same one-step undo as "戻る".
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void MemoChanged();
     void CutClick();

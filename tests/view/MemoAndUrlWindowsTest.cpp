@@ -86,11 +86,18 @@ TEST_F(MemoEditor, TypingWritesTheFieldAndUndoIsOneStepOnly) {
     EXPECT_EQ(m->stored, QStringLiteral("一行目A"));
     control<QToolButton>(form, "SpeedButton5")->click();
     EXPECT_EQ(m->stored, QStringLiteral("一行目A"));
+    // Ctrl+Z is the same single step, never a deeper undo history.
+    type(edit, QStringLiteral("C"));
+    type(edit, QStringLiteral("D"));
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(m->stored, QStringLiteral("一行目AC"));
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(m->stored, QStringLiteral("一行目AC"));
 
     // Cut, copy and paste go through the desktop's clipboard service.
     edit->selectAll();
     control<QToolButton>(form, "SpeedButton3")->click();
-    EXPECT_EQ(services.clipboard, QStringLiteral("一行目A"));
+    EXPECT_EQ(services.clipboard, QStringLiteral("一行目AC"));
     control<QToolButton>(form, "SpeedButton2")->click();
     EXPECT_EQ(m->stored, QString());
     services.clipboard = QStringLiteral("貼\n付");
