@@ -21,26 +21,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "db/FieldType.h"
+
 struct sqlite3;
 
 namespace db {
 
-// Field-type codes, numbered as the rest of the program uses them.
-enum FieldType : int {
-    ftUnknown = 0,
-    ftSmallint = 2,   // SMALLINT, SHORT
-    ftInteger = 3,    // INTEGER, LONG
-    ftByte = 4,       // BYTE (0..255)
-    ftBoolean = 5,    // BIT, YESNO
-    ftFloat = 6,      // DOUBLE, DOUBLE PRECISION, FLOAT, REAL
-    ftCurrency = 8,   // CURRENCY, DECIMAL, NUMERIC
-    ftDateTime = 11,  // TIMESTAMP, DATETIME, DATE
-    ftAutoInc = 14,   // COUNTER, AUTOINCREMENT, auto-increment integer primary key
-    ftBlob = 15,      // BLOB, LONGBINARY, IMAGE
-    ftMemo = 16,      // MEMO, LONGTEXT
-    ftText = 24,      // NCHAR(n), CHAR(n), VARCHAR(n), TEXT(n)
-    ftGuid = 38,      // GUID
-};
+
 
 // ADOX column type codes accepted by Catalog::addColumn / addTable.
 enum AdoxType : int {

@@ -11,12 +11,6 @@
 
 namespace view {
 
-static_assert(fieldtype::kSmallint == db::ftSmallint && fieldtype::kInteger == db::ftInteger &&
-              fieldtype::kByte == db::ftByte && fieldtype::kBoolean == db::ftBoolean &&
-              fieldtype::kFloat == db::ftFloat && fieldtype::kCurrency == db::ftCurrency &&
-              fieldtype::kDateTime == db::ftDateTime && fieldtype::kAutoInc == db::ftAutoInc &&
-              fieldtype::kMemo == db::ftMemo && fieldtype::kText == db::ftText);
-
 namespace {
 
 QColor cellColour(CellColour c) {
