@@ -35,6 +35,17 @@ public:
     // Prints the active sheet once with the page setup stored in the
     // workbook. Throws Error on failure.
     virtual void printActiveSheet() = 0;
+    // The program wrote values into range of the active sheet; the window
+    // shows them at once, without waiting for the user to touch it.
+    virtual void cellsChanged(const RangeRef& range) = 0;
+    // The program changed more than values (pictures, the active sheet):
+    // the window re-reads the sheet before it shows it again.
+    virtual void layoutChanged() = 0;
+    // Writes what the user is still typing in a cell into the workbook, as
+    // confirming it would, so that the program never reads past it or
+    // overwrites it. A value the engine refuses is reported in the window and
+    // the cell keeps what it held.
+    virtual void commitPendingEdit() = 0;
 };
 
 using PresenterFactory = std::function<std::unique_ptr<BookPresenter>(Workbook&)>;

@@ -34,6 +34,9 @@ Worksheet& TUGExcel::activeSheet() {
         throw Error(ErrorCode::NoWorkbook, QStringLiteral("no workbook is open"));
     if (ExcelApp && !ExcelApp->isOpen())
         throw Error(ErrorCode::NoWorkbook, QStringLiteral("the workbook window has been closed"));
+    // Every operation sees what the user has typed into a cell but not yet
+    // confirmed, so none reads past it or has its own write overwritten by it.
+    if (ExcelApp) ExcelApp->commitPendingEdit();
     Sheet = &Book->activeSheet();
     return *Sheet;
 }
@@ -76,6 +79,7 @@ void TUGExcel::CloseBook(bool save) {
         // there by the user's own choice; saving it now would write back the
         // very edits the user discarded.
         const bool closedByUser = ExcelApp && !ExcelApp->isOpen();
+        if (save && ExcelApp && !closedByUser) ExcelApp->commitPendingEdit();
         if (save && Book) {
             if (!webPage_.isEmpty())
                 writeWebPage(*Book, webPage_);
@@ -136,7 +140,9 @@ bool TUGExcel::SelectSheet(const QString& name) {
         if (!ws.isWorksheet()) continue;  // only worksheets are looked at
         Sheet = &ws;
         if (ws.name() == name) {
+            const bool switched = i != Book->activeSheetIndex();
             Book->setActiveSheet(i);
+            if (switched && ExcelApp) ExcelApp->layoutChanged();
             return true;
         }
     }
@@ -256,6 +262,7 @@ void TUGExcel::SetCell(const QString& address, const QString& text) {
     Worksheet& ws = activeSheet();
     CellRange = range(address);
     ws.setRangeText(CellRange, text);
+    if (ExcelApp) ExcelApp->cellsChanged(CellRange);
 }
 
 void TUGExcel::AddHyperlink(const QString& address, const QString& target,
@@ -266,17 +273,18 @@ void TUGExcel::AddHyperlink(const QString& address, const QString& target,
     // An empty text to display does the same.
     ws.addHyperlink(CellRange.first, target,
                     OldExcel || displayText.isEmpty() ? QString() : displayText);
+    if (ExcelApp) ExcelApp->cellsChanged(RangeRef{CellRange.first, CellRange.first});
 }
 
 void TUGExcel::ReplacePicture(const QString& shapeName, const QString& imageFile) {
     Worksheet& ws = activeSheet();
     const QString file =
         !imageFile.isEmpty() && QFileInfo(imageFile).isFile() ? imageFile : QString();
-    ws.replacePicture(shapeName, file);
+    if (ws.replacePicture(shapeName, file) && ExcelApp) ExcelApp->layoutChanged();
 }
 
 void TUGExcel::DeletePicture(const QString& shapeName) {
-    activeSheet().deletePicture(shapeName);
+    if (activeSheet().deletePicture(shapeName) && ExcelApp) ExcelApp->layoutChanged();
 }
 
 QString TUGExcel::UsedRangeEnd(int part) {

@@ -5,12 +5,14 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QWindow>
 #include <memory>
 
 namespace platform {
@@ -109,6 +111,29 @@ bool QtServices::choosePrinter(QWidget* parent, QPrinter& printer) {
 
 int QtServices::execDialog(QDialog* dialog) {
     return dialog->exec();
+}
+
+int QtServices::showFloating(QDialog* dialog, QWindow* above) {
+    dialog->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    dialog->setModal(false);
+    QEventLoop loop;
+    bool finished = false;
+    int result = QDialog::Rejected;
+    QMetaObject::Connection done =
+        QObject::connect(dialog, &QDialog::finished, &loop, [&](int code) {
+            finished = true;
+            result = code;
+            loop.quit();
+        });
+    // Stacked on the given window (and so above the modal dialog that showed
+    // it), the dialog is neither hidden by it nor blocked.
+    dialog->winId();
+    if (above && above != dialog->windowHandle()) dialog->windowHandle()->setTransientParent(above);
+    dialog->show();
+    if (!finished) loop.exec();
+    QObject::disconnect(done);
+    dialog->setAttribute(Qt::WA_ShowWithoutActivating, false);
+    return result;
 }
 
 void QtServices::showError(QWidget* parent, const std::exception& error) {

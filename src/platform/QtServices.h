@@ -26,6 +26,7 @@ public:
     void setBusy(bool busy) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     int execDialog(QDialog* dialog) override;
+    int showFloating(QDialog* dialog, QWindow* above) override;
     void showError(QWidget* parent, const std::exception& error) override;
     QString workbookEngineVersion() override;
     bool isClassRegistered(const QString& key) override;

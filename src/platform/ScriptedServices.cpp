@@ -48,6 +48,7 @@ void ScriptedServices::clearRecords() {
     fileRequests.clear();
     openedUrls.clear();
     dialogsShown.clear();
+    floatingShown.clear();
 }
 
 Answer ScriptedServices::message(QWidget*, const QString& text, const QString& caption,
@@ -124,6 +125,15 @@ bool ScriptedServices::choosePrinter(QWidget*, QPrinter&) {
 }
 
 int ScriptedServices::execDialog(QDialog* dialog) {
+    return playDialog(dialog);
+}
+
+int ScriptedServices::showFloating(QDialog* dialog, QWindow*) {
+    floatingShown << dialog->objectName();
+    return playDialog(dialog);
+}
+
+int ScriptedServices::playDialog(QDialog* dialog) {
     dialogsShown << dialog->objectName();
     if (dialogs_.empty()) {
         ADD_FAILURE() << "unexpected dialog: " << dialog->objectName().toStdString();

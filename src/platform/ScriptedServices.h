@@ -36,14 +36,17 @@ public:
     void answerNextSave(const QString& file);       // "" = cancelled
     void answerNextFolder(const QString& folder);   // "" = cancelled
     void answerNextPrinter(bool accepted);
+    // Answers the next dialog, run modally (execDialog) or floating above a
+    // sheet (showFloating); one queue, in the order the window shows them.
     void answerNextDialog(DialogScript script);
 
     // What happened.
     std::vector<Message> messages;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<QUrl> openedUrls;
-    QStringList errors;        // what() of every showError
-    QStringList dialogsShown;  // object names of the dialogs run by execDialog
+    QStringList errors;         // what() of every showError
+    QStringList dialogsShown;   // object names of the dialogs run by either
+    QStringList floatingShown;  // those of them shown floating
     int busyDepth = 0;
     int busyCalls = 0;
 
@@ -71,6 +74,7 @@ public:
     void setBusy(bool busy) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     int execDialog(QDialog* dialog) override;
+    int showFloating(QDialog* dialog, QWindow* above) override;
     void showError(QWidget* parent, const std::exception& error) override;
     QString workbookEngineVersion() override;
     bool isClassRegistered(const QString& key) override;
@@ -78,6 +82,8 @@ public:
     QString clipboard;
 
 private:
+    int playDialog(QDialog* dialog);
+
     std::deque<Answer> answers_;
     std::deque<QStringList> opens_;
     std::deque<QString> saves_;

@@ -13,6 +13,7 @@
 class QWidget;
 class QDialog;
 class QPrinter;
+class QWindow;
 
 namespace platform {
 
@@ -63,6 +64,12 @@ public:
     // Runs one of our own dialogs modally and returns its result code
     // (QDialog::Accepted or QDialog::Rejected).
     virtual int execDialog(QDialog* dialog) = 0;
+    // Shows one of our own dialogs without blocking any other window and
+    // returns its result code once the user has closed it: the dialogs that
+    // float above a shown sheet while the user keeps working in the sheet.
+    // above, when given, is the window the dialog stays stacked on; the
+    // dialog is never activated on showing, so the sheet keeps the focus.
+    virtual int showFloating(QDialog* dialog, QWindow* above) = 0;
 
     // The application-wide message for an error nobody foresaw (engine or
     // file-format errors): shows what() and ends the current action.

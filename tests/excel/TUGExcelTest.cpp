@@ -21,6 +21,9 @@ struct ScriptedWindow {
     bool open = true;
     int printed = 0;
     Selection selection;
+    std::vector<RangeRef> changed;
+    int layouts = 0;
+    int commits = 0;
 };
 
 class ScriptedPresenter : public BookPresenter {
@@ -31,6 +34,9 @@ public:
     QString caption() const override { return QStringLiteral("window"); }
     Selection selection() const override { return w_.selection; }
     void printActiveSheet() override { ++w_.printed; }
+    void cellsChanged(const RangeRef& range) override { w_.changed.push_back(range); }
+    void layoutChanged() override { ++w_.layouts; }
+    void commitPendingEdit() override { ++w_.commits; }
 
 private:
     ScriptedWindow& w_;
@@ -147,6 +153,18 @@ TEST(TUGExcelTest, WindowSelectionPrintingAndLiveness) {
     w.selection.shapeNames.clear();
     w.selection.cells = *parseRangeRef(QStringLiteral("B3:D5"));
     EXPECT_EQ(x.SelectionAddress(), QStringLiteral("B3"));
+    // The window hears of every change the program makes, and hands over
+    // what the user is typing before the program reads.
+    const int commitsBefore = w.commits;
+    x.SetCell(QStringLiteral("B3:C4"), QStringLiteral("x"));
+    ASSERT_EQ(w.changed.size(), 1u);
+    EXPECT_EQ(rangeRefText(w.changed[0]), QStringLiteral("B3:C4"));
+    x.GetCell(QStringLiteral("B3"));
+    EXPECT_EQ(w.commits, commitsBefore + 2);
+    EXPECT_TRUE(x.SelectSheet(QStringLiteral("Sheet2")));
+    x.DeletePicture(QStringLiteral("Picture 77"));  // none: nothing to redraw
+    EXPECT_EQ(w.layouts, 1);
+    EXPECT_TRUE(x.SelectSheet(QStringLiteral("見積書")));
     x.PrintSheet(0);
     EXPECT_EQ(w.printed, 0);
     x.PrintSheet(3);

@@ -117,6 +117,16 @@ void SheetView::rebuildGeometry(int minRows, int minCols) {
     painter_ = std::make_unique<SheetPainter>(*sheet_, *geometry_);
 }
 
+void SheetView::cellsChanged(const RangeRef& range) {
+    // The grid reaches the sheet's used range; only a write past it (which
+    // then lies inside the used range) needs the grid rebuilt.
+    if (geometry_ &&
+        (range.last.row > geometry_->rows().count() || range.last.col > geometry_->cols().count()))
+        reload();
+    else
+        viewport()->update();
+}
+
 void SheetView::growTo(int rows, int cols) {
     if (!geometry_) return;
     if (rows <= geometry_->rows().count() && cols <= geometry_->cols().count()) return;

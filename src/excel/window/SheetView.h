@@ -34,6 +34,9 @@ public:
     // Re-reads sizes, merges and pictures after the sheet changed underneath.
     void reload();
 
+    // Repaints after values in range changed; a value written beyond the
+    // grid grows it.
+    void cellsChanged(const RangeRef& range);
     // Makes the grid reach at least rows x cols (1-based counts).
     void growTo(int rows, int cols);
     // False after the sheet could not be read; the view then shows it empty

@@ -125,6 +125,11 @@ void SheetWindow::refresh() {
     updateAddress();
 }
 
+void SheetWindow::cellsChanged(const RangeRef& range) {
+    view_->cellsChanged(range);
+    updateTitle();
+}
+
 void SheetWindow::tabChosen(int index) {
     if (index < 0 || index >= book_.sheetCount()) return;
     if (view_->isEditing() && !view_->commitEdit()) {

@@ -53,6 +53,9 @@ public:
     void showActiveSheet();
     // Redraws after the program changed cells, pictures or sizes.
     void refresh();
+    // Redraws after the program wrote values into range of the shown sheet;
+    // cheaper than refresh, which re-reads sizes and pictures.
+    void cellsChanged(const RangeRef& range);
     // Saves into the workbook's own file; false (after telling the user) on
     // failure.
     bool save();

@@ -8,6 +8,7 @@
 
 #include "excel/window/SheetWindow.h"
 #include "excel/window/WindowPresenter.h"
+#include "platform/Services.h"
 
 namespace excel::window {
 
@@ -66,42 +67,24 @@ void waitUntilClosed(SheetWindow* sheet, QWidget* caller) {
     if (watched && watched->isOpen()) loop.exec();
 }
 
-int showAbove(QDialog& dialog, SheetWindow* sheet, QWidget* caller) {
+int showAbove(platform::Services& services, QDialog& dialog, SheetWindow* sheet, QWidget* caller) {
     if (sheet && sheet->isOpen()) sheet->refresh();
     DetachedWhile detached(dialog);
     DisabledWhile disabled(caller == &dialog ? nullptr : caller);
-    dialog.setAttribute(Qt::WA_ShowWithoutActivating, true);
-    dialog.setModal(false);
-
-    QEventLoop loop;
-    bool finished = false;
-    int result = QDialog::Rejected;
-    QMetaObject::Connection done =
-        QObject::connect(&dialog, &QDialog::finished, &loop, [&](int code) {
-            finished = true;
-            result = code;
-            loop.quit();
-        });
-    // Stacked above the sheet window (and so above the modal dialog that
-    // showed it), the dialog is neither hidden by it nor blocked.
     dialog.winId();
     QWindow* above = sheet && sheet->isOpen() && sheet->windowHandle()
                          ? sheet->windowHandle()
                          : QGuiApplication::modalWindow();
-    if (above && above != dialog.windowHandle()) dialog.windowHandle()->setTransientParent(above);
-    dialog.show();
-    if (!finished) loop.exec();
-    QObject::disconnect(done);
-    dialog.setAttribute(Qt::WA_ShowWithoutActivating, false);
-    return result;
+    return services.showFloating(&dialog, above);
 }
 
 void waitUntilClosed(const TUGExcel& excel, QWidget* caller) {
     waitUntilClosed(sheetWindowOf(excel), caller);
 }
 
-int showAbove(QDialog& dialog, const TUGExcel& excel, QWidget* caller) {
-    return showAbove(dialog, sheetWindowOf(excel), caller);
+int showAbove(platform::Services& services, QDialog& dialog, const TUGExcel& excel,
+              QWidget* caller) {
+    return showAbove(services, dialog, sheetWindowOf(excel), caller);
 }
 
 }  // namespace excel::window

@@ -8,6 +8,10 @@
 class QDialog;
 class QWidget;
 
+namespace platform {
+class Services;
+}
+
 namespace excel {
 class TUGExcel;
 }
@@ -22,14 +26,17 @@ void waitUntilClosed(SheetWindow* sheet, QWidget* caller);
 
 // Shows dialog without activating it, kept above sheet (or above whatever
 // modal dialog runs when there is no sheet), and returns its result code once
-// the user closes it. The dialog keeps its owner afterwards; caller, when
-// given, is disabled meanwhile. The dialog stays up even when the sheet
-// window is closed under it: the caller then finds the book closed.
-int showAbove(QDialog& dialog, SheetWindow* sheet, QWidget* caller);
+// the user closes it. The dialog runs through services (showFloating), so a
+// test double can answer it like any modal dialog. The dialog keeps its owner
+// afterwards; caller, when given, is disabled meanwhile. The dialog stays up
+// even when the sheet window is closed under it: the caller then finds the
+// book closed.
+int showAbove(platform::Services& services, QDialog& dialog, SheetWindow* sheet, QWidget* caller);
 
 // The same for the workbook that excel shows (none shown: nothing to wait
 // for, and the dialog floats above the program's own windows).
 void waitUntilClosed(const TUGExcel& excel, QWidget* caller);
-int showAbove(QDialog& dialog, const TUGExcel& excel, QWidget* caller);
+int showAbove(platform::Services& services, QDialog& dialog, const TUGExcel& excel,
+              QWidget* caller);
 
 }  // namespace excel::window

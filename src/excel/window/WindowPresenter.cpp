@@ -7,6 +7,7 @@
 #include "excel/TUGExcel.h"
 #include "excel/Workbook.h"
 #include "excel/window/SheetPrinting.h"
+#include "excel/window/SheetView.h"
 #include "excel/window/SheetWindow.h"
 
 namespace excel::window {
@@ -67,6 +68,18 @@ void WindowPresenter::printActiveSheet() {
     if (!printer) throw Error(ErrorCode::WriteFailed, QStringLiteral("no printer is available"));
     printer->setDocName(QFileInfo(book_.path()).fileName());
     printSheet(book_.activeSheet(), *printer);
+}
+
+void WindowPresenter::cellsChanged(const RangeRef& range) {
+    if (window_ && window_->isOpen()) window_->cellsChanged(range);
+}
+
+void WindowPresenter::layoutChanged() {
+    if (window_ && window_->isOpen()) window_->refresh();
+}
+
+void WindowPresenter::commitPendingEdit() {
+    if (window_ && window_->isOpen() && window_->view().isEditing()) window_->view().commitEdit();
 }
 
 SheetWindow* sheetWindowOf(const TUGExcel& excel) {

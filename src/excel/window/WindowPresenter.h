@@ -46,6 +46,9 @@ public:
     QString caption() const override;
     Selection selection() const override;
     void printActiveSheet() override;
+    void cellsChanged(const RangeRef& range) override;
+    void layoutChanged() override;
+    void commitPendingEdit() override;
 
     // Null until the workbook was first shown.
     SheetWindow* window() const { return window_.get(); }

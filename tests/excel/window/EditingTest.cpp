@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include "ShownBook.h"
@@ -84,10 +85,10 @@ TEST_F(Editing, F2AndDoubleClickKeepTheValueDeleteClears) {
 
     EXPECT_EQ(excel.SelectionAddress(), "A13");
     QTest::mouseDClick(viewport(), Qt::LeftButton, {}, sheettest::cellCentre(view(), 6, 2));
-    EXPECT_EQ(excel.SelectionAddress(), "B6");
     ASSERT_NE(editor(), nullptr);
     EXPECT_EQ(editor()->text(), "123456");  // the value, not "123,456"
     key(Qt::Key_Escape);
+    EXPECT_EQ(excel.SelectionAddress(), "B6");
 
     click(12, 1);
     click(13, 2, Qt::ShiftModifier);
@@ -166,4 +167,53 @@ TEST_F(Editing, ClosingWithoutChangesOrFromTheProgramNeverAsks) {
     EXPECT_FALSE(excel.ExcelAlive());
     EXPECT_TRUE(savedCells(path)["C14"].isNull());
     EXPECT_TRUE(services.dialogsShown.isEmpty());
+}
+
+TEST_F(Editing, TheProgramReadsAndWritesPastWhatTheUserIsStillTyping) {
+    // Typed but not confirmed: the program's read takes it, as the user sees it.
+    click(14, 1);
+    typeText(&view(), QStringLiteral("山田"));
+    ASSERT_TRUE(view().isEditing());
+    EXPECT_EQ(excel.GetCell(QStringLiteral("A14")), "山田");
+    EXPECT_FALSE(view().isEditing());
+
+    // Reading the selection while typing keeps the typed value too.
+    click(15, 1);
+    type(QStringLiteral("abc"));
+    EXPECT_EQ(excel.SelectionAddress(), "A15");
+    EXPECT_EQ(cellText(15, 1), "abc");
+
+    // A value the program writes into the cell being typed in is the one
+    // that stays: confirming later cannot bring the typed text back over it.
+    click(14, 2);
+    type(QStringLiteral("old"));
+    excel.SetCell(QStringLiteral("B14"), QStringLiteral("program"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(cellText(14, 2), "program");
+    EXPECT_TRUE(window()->isWindowModified());
+}
+
+TEST_F(Editing, CellsTheProgramWritesAreRedrawnAtOnce) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window()));
+    // Counts the paints that reach the screen; grab() would paint anyway.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    viewport()->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+    counter.paints = 0;
+    excel.SetCell(QStringLiteral("B14"), QStringLiteral("登録済"));
+    QCoreApplication::processEvents();
+    EXPECT_GT(counter.paints, 0);
+
+    // A value written past the shown grid grows it so the user can reach it.
+    const int before = view().verticalScrollBar()->maximum();
+    excel.SetCell(QStringLiteral("A5000"), QStringLiteral("末尾"));
+    EXPECT_GT(view().verticalScrollBar()->maximum(), before);
+    EXPECT_GT(view().cellViewportRect({5000, 1}).height(), 0);
+    viewport()->removeEventFilter(&counter);
 }

@@ -7,6 +7,7 @@
 
 #include "ShownBook.h"
 #include "excel/window/Waits.h"
+#include "platform/QtServices.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ protected:
         caller.show();
     }
     QWidget caller;
+    // The desktop's own floating dialogs, for the tests of how they float.
+    platform::QtServices desktop{true};
 };
 
 TEST_F(Waits, WaitUntilClosedKeepsTheCallerDisabledAndTheSheetLive) {
@@ -84,7 +87,7 @@ TEST_F(Waits, DialogFloatsAboveTheSheetUntilAnswered) {
         checked = true;
         dialog.ok->click();
     });
-    EXPECT_EQ(excel::window::showAbove(dialog, excel, &caller), QDialog::Accepted);
+    EXPECT_EQ(excel::window::showAbove(desktop, dialog, excel, &caller), QDialog::Accepted);
     EXPECT_TRUE(checked);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(caller.isEnabled());
@@ -99,7 +102,7 @@ TEST_F(Waits, DialogOutlivesASheetClosedUnderIt) {
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();  // the user answers afterwards
     });
-    EXPECT_EQ(excel::window::showAbove(dialog, excel, &caller), QDialog::Rejected);
+    EXPECT_EQ(excel::window::showAbove(desktop, dialog, excel, &caller), QDialog::Rejected);
     EXPECT_FALSE(excel.ExcelAlive());
     EXPECT_TRUE(caller.isEnabled());
 }
@@ -123,4 +126,26 @@ TEST_F(Waits, SheetShownFromAModalDialogTakesInput) {
     });
     modal.exec();
     EXPECT_TRUE(checked);
+}
+
+TEST_F(Waits, TheScriptedDoubleAnswersAFloatingDialog) {
+    // The user picks a picture in the sheet, then confirms in the dialog: the
+    // way registration's dialogs are driven in tests.
+    PickDialog dialog(&caller);
+    bool played = false;
+    services.answerNextDialog([&](QDialog& shown) {
+        EXPECT_EQ(&shown, &dialog);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.isEnabled());
+        EXPECT_FALSE(caller.isEnabled());
+        clickShape(QStringLiteral("Picture 5"));
+        EXPECT_EQ(excel.SelectionAddress(), "#5");
+        played = true;
+        dialog.ok->click();
+    });
+    EXPECT_EQ(excel::window::showAbove(services, dialog, excel, &caller), QDialog::Accepted);
+    EXPECT_TRUE(played);
+    EXPECT_EQ(services.floatingShown, QStringList{"PickDialog"});
+    EXPECT_TRUE(caller.isEnabled());
+    EXPECT_EQ(dialog.parentWidget(), &caller);
 }
