@@ -20,6 +20,7 @@
 
 #include <stdexcept>
 
+#include "accessfile/AccessFile.h"
 #include "view/Catalogue.h"
 #include "view/Detection.h"
 #include "view/ProgramFiles.h"
@@ -360,6 +361,12 @@ void TForm1::OpenFromCommandLine(const QString& file, const QString& table) {
 }
 
 void TForm1::OpenDatabase(const QString& file, const QString& table) {
+    // Told apart by its header before anything is left: choosing not to
+    // convert leaves the open database as it was.
+    if (accessfile::isGenuineAccessFile(file)) {
+        OpenGenuineAccessFile(file, table);
+        return;
+    }
     BackupOnClose();
     resetView();
     if (!TryConnectDatabase(file)) {

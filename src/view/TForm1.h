@@ -139,6 +139,9 @@ public:
     void OpenDatabase(const QString& file, const QString& table = QString());
     // The command line's database; refused when opening is not possible.
     void OpenFromCommandLine(const QString& file, const QString& table);
+    // A genuine Access file cannot be opened as it is: it is offered for
+    // conversion and the new file is opened instead (TForm1AccessFiles.cpp).
+    void OpenGenuineAccessFile(const QString& file, const QString& table);
     void ConnectDatabase(const QString& path);
     bool TryConnectDatabase(const QString& path);
     void ListTablesAndQueries(const QString& path, QStringList& list);

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "accessfile/AccessFile.h"
 #include "db/Db.h"
 
 namespace sqltool {
@@ -91,6 +92,17 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err) {
     if (statements.isEmpty() && !newPassword && !create && !engineType) {
         err << kUsage;
         return 2;
+    }
+    // A genuine Access file is not a database of ours; say what it is and
+    // how to carry it over rather than "not a database".
+    if (const accessfile::Format format = accessfile::detectFormat(path);
+        format != accessfile::Format::NotAccess) {
+        write(err,
+              QStringLiteral("tesmora-sql: %1 is a genuine Access database (%2), which this "
+                             "program opens only after converting it:\n"
+                             "  tesmora-build convert \"%1\" \"%3\"\n")
+                  .arg(path, accessfile::formatName(format), accessfile::proposedTargetPath(path)));
+        return 1;
     }
     try {
         if (create) db::createDatabase(path);
