@@ -104,6 +104,10 @@ struct Options {
     bool replaceExisting = false;
     // Whether to write the report file beside the target.
     bool writeReportFile = true;
+    // The file is read in a child process; one that shows no progress for
+    // this long is stopped and the file taken for damaged (a damaged file can
+    // send the reading library round in circles).
+    int stallSeconds = 60;
 };
 
 // Converts source into a new database at target. Throws Error; on failure

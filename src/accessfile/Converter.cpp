@@ -16,6 +16,7 @@
 #include "accessfile/AccessFile.h"
 #include "accessfile/ColumnPlan.h"
 #include "accessfile/MdbReader.h"
+#include "accessfile/ReaderProcess.h"
 #include "accessfile/SavedQueries.h"
 #include "accessfile/StoredValues.h"
 #include "db/Db.h"
@@ -63,16 +64,9 @@ public:
         QFile::remove(path_ + QStringLiteral("-journal"));
     }
     QString path() const { return path_; }
-    // Flushes the file to disk and renames it over target.
     void moveTo(const QString& target) {
-        const QByteArray from = QFile::encodeName(path_);
-        const int fd = ::open(from.constData(), O_RDONLY);
-        if (fd < 0 || ::fsync(fd) != 0) {
-            if (fd >= 0) ::close(fd);
-            writeFailed(QStringLiteral("cannot flush %1 to disk").arg(path_));
-        }
-        ::close(fd);
-        if (::rename(from.constData(), QFile::encodeName(target).constData()) != 0)
+        if (::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target).constData()) !=
+            0)
             writeFailed(QStringLiteral("cannot rename %1 to %2").arg(path_, target));
         kept_ = true;
     }
@@ -113,8 +107,8 @@ struct KeyProblem {
 
 class Conversion {
 public:
-    Conversion(MdbFile& file, db::Connection& target, Report& report)
-        : file_(file), target_(target), report_(report) {}
+    Conversion(MdbFile& file, db::Connection& target, Report& report, const Progress& progress)
+        : file_(file), target_(target), report_(report), progress_(progress) {}
 
     void tables();
     void queries();
@@ -139,6 +133,7 @@ private:
     MdbFile& file_;
     db::Connection& target_;
     Report& report_;
+    const Progress& progress_;
 };
 
 bool reservedName(const QString& name) {
@@ -163,6 +158,7 @@ void Conversion::tables() {
 }
 
 void Conversion::table(const CatalogObject& object) {
+    progress_();
     const size_t mark = report_.entries.size();
     qint64 rows = 0;
     try {
@@ -337,6 +333,7 @@ qint64 Conversion::copyRows(const CatalogObject& object, bool withKeys) {
         }
         for (auto& [c, values] : leftBehind)
             if (!cursor.isNull(c)) ++values;
+        if ((cursor.rowsRead() & 1023) == 0) progress_();
         const int rc = insert.run();
         if (rc == SQLITE_DONE) continue;
         const QString message = QString::fromUtf8(sqlite3_errmsg(target_.handle()));
@@ -455,6 +452,7 @@ void Conversion::queries() {
     while (progress && !pending.empty()) {
         progress = false;
         for (auto it = pending.begin(); it != pending.end();) {
+            progress_();
             try {
                 db::Transaction attempt(target_);
                 target_.execute(
@@ -548,37 +546,24 @@ void writeReportFile(Report& report) {
     report.reportFile.clear();
 }
 
-}  // namespace
-
-Report convert(const QString& source, const QString& target, const Options& options) {
-    if (detectFormat(source) == Format::NotAccess) {
-        if (!QFileInfo(source).isFile())
-            throw Error(Error::Code::Unreadable, QStringLiteral("cannot read %1").arg(source));
-        throw Error(Error::Code::NotAccess,
-                    QStringLiteral("not an Access database: %1").arg(source));
-    }
-    checkTarget(source, target, options);
+// Reads source and writes the whole new database at path, flushed to disk.
+void convertInto(const QString& source, const QString& path, Report& report,
+                 const Progress& progress) {
     MdbFile file(source);
-
-    Report report;
-    report.source = QFileInfo(source).absoluteFilePath();
-    report.target = QFileInfo(target).absoluteFilePath();
     report.format = file.format();
-
-    TemporaryTarget temporary(report.target);
     try {
-        db::createDatabase(temporary.path());
+        db::createDatabase(path);
         db::Connection connection;
-        connection.setConnectionString(connectionStringFor(temporary.path()));
+        connection.setConnectionString(connectionStringFor(path));
         connection.open();
-        // The temporary file is flushed once, before it is renamed; until
+        // The file is flushed once at the end, before it is renamed; until
         // then nothing needs to survive a crash.
         char* ignored = nullptr;
         sqlite3_exec(connection.handle(),
                      "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY; PRAGMA cache_size=-65536",
                      nullptr, nullptr, &ignored);
         sqlite3_free(ignored);
-        Conversion conversion(file, connection, report);
+        Conversion conversion(file, connection, report, progress);
         {
             db::Transaction all(connection);
             conversion.tables();
@@ -590,6 +575,30 @@ Report convert(const QString& source, const QString& target, const Options& opti
     } catch (const db::Error& e) {
         writeFailed(e.message());
     }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!flushed) writeFailed(QStringLiteral("cannot flush %1 to disk").arg(path));
+}
+
+}  // namespace
+
+Report convert(const QString& source, const QString& target, const Options& options) {
+    if (detectFormat(source) == Format::NotAccess) {
+        if (!QFileInfo(source).isFile())
+            throw Error(Error::Code::Unreadable, QStringLiteral("cannot read %1").arg(source));
+        throw Error(Error::Code::NotAccess,
+                    QStringLiteral("not an Access database: %1").arg(source));
+    }
+    checkTarget(source, target, options);
+    Report report;
+    report.source = QFileInfo(source).absoluteFilePath();
+    report.target = QFileInfo(target).absoluteFilePath();
+    TemporaryTarget temporary(report.target);
+    const QString path = temporary.path();
+    runInChildProcess(
+        [&](Report& r, const Progress& progress) { convertInto(report.source, path, r, progress); },
+        report, options.stallSeconds);
     temporary.moveTo(report.target);
     if (options.writeReportFile) writeReportFile(report);
     return report;
