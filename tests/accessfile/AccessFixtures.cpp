@@ -152,6 +152,49 @@ public:
         return {};
     }
 
+    // One row in the table's on-page form, packed by libmdb.
+    QByteArray pack(MdbTableDef* t, const std::vector<Value>& values) {
+        std::vector<MdbField> fields(t->num_cols);
+        std::vector<QByteArray> keep(values.size());
+        for (unsigned i = 0; i < t->num_cols; ++i) {
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            keep[i] = values[i].bytes;
+            if (col->is_fixed && keep[i].size() < col->col_size) keep[i].resize(col->col_size, 0);
+            fields[i].value = keep[i].isEmpty() ? nullptr : keep[i].data();
+            fields[i].siz = int(keep[i].size());
+            fields[i].is_null = values[i].null ? 1 : 0;
+            fields[i].is_fixed = col->is_fixed;
+            fields[i].colnum = int(i);
+        }
+        unsigned char buffer[4096];
+        const int n = mdb_pack_row(t, buffer, t->num_cols, fields.data());
+        return QByteArray(reinterpret_cast<const char*>(buffer), n);
+    }
+
+    // Pages the table's inline usage map marks as its data pages.
+    std::vector<quint32> dataPages(MdbTableDef* t) const {
+        std::vector<quint32> out;
+        if (t->map_sz < 5 || t->usage_map[0] != 0) fail(QStringLiteral("not an inline usage map"));
+        const quint32 start = quint32(mdb_get_int32(t->usage_map, 1));
+        for (size_t i = 0; i < (t->map_sz - 5) * 8; ++i)
+            if (t->usage_map[5 + i / 8] & (1 << (i % 8))) out.push_back(start + quint32(i));
+        return out;
+    }
+    size_t usageMapSize(MdbTableDef* t) const { return t->map_sz; }
+
+    // File offset of the row that holds the table's usage map.
+    qint64 usageMapOffset(MdbTableDef* t) {
+        const int pageSize = int(mdb_->fmt->pg_size);
+        mdb_read_pg(mdb_, t->entry->table_pg);
+        const quint32 pointer =
+            quint32(mdb_get_int32(mdb_->pg_buf, mdb_->fmt->tab_usage_map_offset));
+        const quint32 page = pointer >> 8, row = pointer & 0xff;
+        mdb_read_pg(mdb_, page);
+        const int start =
+            mdb_get_int16(mdb_->pg_buf, mdb_->fmt->row_count_offset + 2 + 2 * int(row)) & 0x1fff;
+        return qint64(page) * pageSize + start;
+    }
+
     unsigned long tablePage(MdbTableDef* t) const { return t->entry->table_pg; }
     int rowsOffset() const { return mdb_->fmt->tab_num_rows_offset; }
     int rowCountOffset() const { return mdb_->fmt->row_count_offset; }
@@ -270,6 +313,81 @@ QString makeOleFile(const QString& folder) {
     w.close();
     // Table1.B becomes an OLE object column: its type byte leads its entry.
     patch(path, qint64(page) * pageSize + bColumn, QByteArray(1, char(0x0b)));
+    return path;
+}
+
+QString makeLargeFile(const QString& folder, int rows) {
+    const QString path =
+        copyFile(sample(QStringLiteral("testV2003.mdb")), folder + QStringLiteral("/large.mdb"));
+    const int pageSize = 4096;
+    const quint32 firstNewPage = quint32(QFileInfo(path).size() / pageSize);
+    Writer w(path);
+    MdbTableDef* table = w.table("Table1");
+    const quint32 owner = quint32(w.tablePage(table));
+    std::vector<quint32> used = w.dataPages(table);
+    const size_t mapSize = w.usageMapSize(table);
+    const qint64 mapRow = w.usageMapOffset(table);
+    const int rowsOffset = w.rowsOffset();
+
+    // Rows laid on new data pages from the end of each page backwards, as
+    // Access lays them.
+    QByteArray pages, page;
+    std::vector<QByteArray> onPage;
+    auto flush = [&] {
+        if (onPage.empty()) return;
+        QByteArray p(pageSize, 0);
+        p[0] = 0x01;
+        p[1] = 0x01;
+        p.replace(4, 4, le32(owner));
+        p.replace(0x0c, 2, le16(int(onPage.size())));
+        int end = pageSize;
+        for (size_t i = 0; i < onPage.size(); ++i) {
+            end -= int(onPage[i].size());
+            p.replace(end, onPage[i].size(), onPage[i]);
+            p.replace(0x0e + 2 * int(i), 2, le16(end));
+        }
+        p.replace(2, 2, le16(end - (0x0e + 2 * int(onPage.size()))));
+        used.push_back(firstNewPage + quint32(pages.size() / pageSize));
+        pages += p;
+        onPage.clear();
+    };
+    int room = pageSize - 0x0e;
+    for (int i = 0; i < rows; ++i) {
+        const QDateTime when(QDate(2000, 1, 1).addDays(i % 9000), QTime(9, 0).addSecs(i % 3600));
+        const QByteArray row =
+            w.pack(table, {v(utf16(QStringLiteral("行%1").arg(i))),
+                           v(utf16(QStringLiteral("名前 %1 番").arg(i * 7))),
+                           v(QByteArray(1, char(i % 256))), v(le16(i % 30000)), v(le32(quint32(i))),
+                           v(doubleBytes(i * 0.25)), v(doubleBytes(accessDays(when))),
+                           v(le64(quint64(qint64(i) * 12345))), i % 2 ? v(QByteArray()) : kNull});
+        if (int(row.size()) + 2 > room) {
+            flush();
+            room = pageSize - 0x0e;
+        }
+        onPage.push_back(row);
+        room -= int(row.size()) + 2;
+    }
+    flush();
+    w.close();
+
+    // A usage map of the second kind: the map row names a bitmap page that
+    // marks every data page of the table.
+    const quint32 mapPage = firstNewPage + quint32(pages.size() / pageSize);
+    QByteArray bitmap(pageSize, 0);
+    bitmap[0] = 0x05;
+    bitmap[1] = 0x01;
+    for (quint32 p : used) bitmap[4 + int(p / 8)] = char(bitmap[4 + int(p / 8)] | (1 << (p % 8)));
+    pages += bitmap;
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::Append) || f.write(pages) != pages.size())
+            fail(QStringLiteral("append"));
+    }
+    QByteArray map(int(mapSize), 0);
+    map[0] = 0x01;
+    map.replace(1, 4, le32(mapPage));
+    patch(path, mapRow, map);
+    setRecordedRows(path, pageSize, owner, rowsOffset, quint32(2 + rows));
     return path;
 }
 

@@ -32,6 +32,10 @@ QString makeOleFile(const QString& folder);
 // several pages, with decimals at the edges.
 QString makeLongValuesFile(const QString& folder);
 
+// A copy of testV2003.mdb whose Table1 holds `rows` more rows on new data
+// pages (for the benchmark and the tests of many pages).
+QString makeLargeFile(const QString& folder, int rows);
+
 // The text of the long memos makeLongValuesFile writes.
 QString onePageMemo();
 QString manyPagesMemo();

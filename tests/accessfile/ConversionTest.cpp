@@ -236,9 +236,9 @@ TEST_F(Conversion, ValuesAtTheEdgesComeFromTheirStoredForm) {
                 c == 6 && t.rows[r][6].isValid() && (year < 1900 || year > 2700);
             // The largest currency lost digits; the report said so above.
             const bool rounded = c == 7 && t.rows[r][0] == QStringLiteral("𠮷野家😀");
-            if (!misprinted && !rounded)
-                EXPECT_TRUE(sameValue(t.rows[r][size_t(c)], exported.rows[r][size_t(c)],
-                                      t.types[size_t(c)]));
+            if (misprinted || rounded) continue;
+            EXPECT_TRUE(
+                sameValue(t.rows[r][size_t(c)], exported.rows[r][size_t(c)], t.types[size_t(c)]));
         }
 }
 
@@ -522,4 +522,13 @@ TEST_F(Conversion, AFileThatSendsTheReaderRoundInCirclesIsStoppedAndTakenForDama
     }
     EXPECT_LT(timer.elapsed(), 20000);
     EXPECT_EQ(filesIn(folder.path()), QStringList{QStringLiteral("loop.mdb")});
+}
+
+TEST_F(Conversion, ATableOverManyPagesArrivesWholeAndInOrder) {
+    const QString access = makeLargeFile(dir.path(), 3000);
+    const QString out = target();
+    const accessfile::Report report = accessfile::convert(access, out);
+    EXPECT_EQ(entry(report, ReportEntry::Kind::TableCarried, QStringLiteral("Table1"))->count,
+              3002);
+    expectSameTable(access, out, QStringLiteral("Table1"));
 }
