@@ -1,5 +1,3 @@
-#include <QRegularExpression>
-
 #include "db/Bookkeeping.h"
 #include "db/Db.h"
 #include "db/Dialect.h"
@@ -91,12 +89,10 @@ std::optional<QString> Catalog::viewCommandText(const QString& name) const {
     if (!st.step()) return std::nullopt;
     const QString stored = st.columnText(0);
     if (auto text = readEntry(c.handle(), QStringLiteral("view"), stored)) return text;
-    // A view made by another tool: its body as SQLite keeps it.
-    QString sql = st.columnText(1);
-    static const QRegularExpression as(QStringLiteral(R"(\bAS\b)"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    auto m = as.match(sql);
-    return m.hasMatch() ? sql.mid(m.capturedEnd()).trimmed() : sql;
+    // A view made by another tool is written in SQLite's own dialect, which
+    // read as ours would change its meaning ("name" is a column there, a
+    // text here): it is run by its name, as the engine keeps it.
+    return QStringLiteral("SELECT * FROM ") + QLatin1Char('[') + stored + QLatin1Char(']');
 }
 
 QStringList Catalog::primaryKeyColumns(const QString& table) const {

@@ -1,5 +1,6 @@
 #include "db/Db.h"
 #include "db/Dialect.h"
+#include "db/Schema.h"
 #include "db/Sqlite.h"
 #include "db/Types.h"
 
@@ -21,29 +22,40 @@ struct Command::Impl {
     Statement cached;
     QString cachedText;
     sqlite3* cachedHandle = nullptr;
+    int cachedSchema = -1;  // the translation depends on the columns' types
     Translation::Kind kind = Translation::Kind::Other;
+    std::vector<ParameterTarget> targets;
 
     explicit Impl(Connection& c) : connection(c) {}
 
     Statement& prepare() {
         sqlite3* h = connection.handle();
-        if (!cached || cachedText != commandText || cachedHandle != h) {
+        const FileSchema& schema = connection.schema();
+        if (!cached || cachedText != commandText || cachedHandle != h ||
+            cachedSchema != schema.version()) {
             cached = Statement();
-            Translation tr = translate(commandText);
+            Translation tr = translate(commandText, &schema);
             kind = tr.kind;
             if (kind == Translation::Kind::CreateView || kind == Translation::Kind::DropView)
                 return cached;
             cached = Statement(h, tr.sql);
+            targets = std::move(tr.parameterTargets);
             cachedText = commandText;
             cachedHandle = h;
+            cachedSchema = schema.version();
         }
         Statement& st = cached;
         st.reset();
         const int needed = st.parameterCount();
         requireParameters(needed, int(parameters.size()), commandText);
-        for (int i = 0; i < needed; ++i)
-            st.bindStorage(i + 1, parameterToStorage(parameters[size_t(i)].first,
-                                                     parameters[size_t(i)].second));
+        // A value written into a column is converted as the column's type
+        // requires, as the data set converts what the user types.
+        for (int i = 0; i < needed; ++i) {
+            const auto& [value, type] = parameters[size_t(i)];
+            st.bindStorage(i + 1, size_t(i) < targets.size()
+                                      ? parameterForTarget(value, type, targets[size_t(i)])
+                                      : parameterToStorage(value, type));
+        }
         return st;
     }
 };

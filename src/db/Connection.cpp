@@ -6,6 +6,7 @@
 #include "db/Bookkeeping.h"
 #include "db/Db.h"
 #include "db/Dialect.h"
+#include "db/Schema.h"
 #include "db/Sqlite.h"
 
 namespace db {
@@ -74,11 +75,25 @@ std::vector<std::pair<QString, QString>> splitPairs(const QString& text) {
         qsizetype v = eq + 1;
         while (v < n && text[v] == QLatin1Char(' ')) ++v;
         if (v < n && (text[v] == QLatin1Char('"') || text[v] == QLatin1Char('\''))) {
-            const qsizetype close = text.indexOf(text[v], v + 1);
+            // Quoted: the quote itself, written twice, stands inside.
+            const QChar quote = text[v];
+            QString value;
+            qsizetype close = -1;
+            for (qsizetype k = v + 1; k < n; ++k) {
+                if (text[k] != quote) {
+                    value += text[k];
+                } else if (k + 1 < n && text[k + 1] == quote) {
+                    value += quote;
+                    ++k;
+                } else {
+                    close = k;
+                    break;
+                }
+            }
             qsizetype next = close < 0 ? -1 : close + 1;
             while (next >= 0 && next < n && text[next] == QLatin1Char(' ')) ++next;
             if (close >= 0 && (next >= n || text[next] == QLatin1Char(';'))) {
-                out.emplace_back(key, text.mid(v + 1, close - v - 1));
+                out.emplace_back(key, value);
                 i = next + 1;
                 continue;
             }
@@ -93,6 +108,19 @@ std::vector<std::pair<QString, QString>> splitPairs(const QString& text) {
 }
 
 }  // namespace
+
+QString connectionStringValue(const QString& value) {
+    const QString lead = value.trimmed();
+    const bool quoted = lead.startsWith(QLatin1Char('"')) || lead.startsWith(QLatin1Char('\''));
+    if (!quoted && !value.contains(QLatin1Char(';'))) return value;
+    // Double quotes unless the value holds them and no single quote.
+    const QChar quote = value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\''))
+                            ? QLatin1Char('\'')
+                            : QLatin1Char('"');
+    QString inner = value;
+    inner.replace(quote, QString(2, quote));
+    return quote + inner + quote;
+}
 
 ConnectionString ConnectionString::parse(const QString& text) {
     ConnectionString cs;
@@ -163,6 +191,10 @@ Handle openHandle(const QString& path, bool* readOnly) {
     Handle h(raw);
     if (rc != SQLITE_OK) throwEngineError(raw, rc, path);
     sqlite3_extended_result_codes(raw, 1);
+    // A double-quoted name that is no column would otherwise silently become
+    // a text value: a misspelled field reads as its own name on every row.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(raw, 1000);
     registerFunctions(raw);
     // Reading the schema is the first real access: it fails here for a
@@ -193,6 +225,7 @@ struct Connection::Impl {
     bool readOnly = false;
     int transactionDepth = 0;
     std::vector<DataSet*> dataSets;
+    FileSchema schema;
 };
 
 Connection::Connection() = default;
@@ -258,9 +291,15 @@ sqlite3* Connection::handle() const {
     return impl_->handle.get();
 }
 
+const FileSchema& Connection::schema() const {
+    sqlite3* h = handle();
+    impl_->schema.refresh(h);
+    return impl_->schema;
+}
+
 int Connection::execute(const QString& accessSql) {
     sqlite3* h = handle();
-    Translation tr = translate(accessSql);
+    Translation tr = translate(accessSql, &schema());
     // Saved-query statements touch our bookkeeping too; both change together.
     const bool bookkeeping =
         tr.kind == Translation::Kind::CreateView || tr.kind == Translation::Kind::DropView;
@@ -340,12 +379,13 @@ namespace {
 void changeBookkeeping(const QString& path, const QString& password,
                        const std::function<void(sqlite3*)>& change) {
     Connection c;
-    const QChar quote = password.contains(QLatin1Char('"')) ? QLatin1Char('\'') : QLatin1Char('"');
-    c.setConnectionString(
-        QStringLiteral(
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Jet OLEDB:Database Password=")
-            .arg(path) +
-        quote + password + quote);
+    // Quoted even when plain, so that an empty password is still an item.
+    QString quotedPassword = password;
+    quotedPassword.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                          connectionStringValue(path) +
+                          QStringLiteral(";Jet OLEDB:Database Password=\"") + quotedPassword +
+                          QLatin1Char('"'));
     c.open();
     if (c.readOnly())
         throw Error(Error::Code::Locked, QStringLiteral("the file is read-only: %1").arg(path));

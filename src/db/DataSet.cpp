@@ -1,3 +1,5 @@
+#include <QAbstractEventDispatcher>
+#include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <limits>
@@ -5,6 +7,7 @@
 
 #include "db/Db.h"
 #include "db/Dialect.h"
+#include "db/Schema.h"
 #include "db/Sqlite.h"
 #include "db/Types.h"
 
@@ -17,6 +20,10 @@ namespace {
 constexpr DataSet::Bookmark kNoBookmark = std::numeric_limits<qint64>::min();
 constexpr size_t kCacheRows = 4096;  // rows kept for painting before the cache starts afresh
 constexpr int kBlockRows = 128;      // rows read at once from a query without row identity
+// A query without row identity is read on by one kept statement. Between
+// reads it holds the file's read lock, so it is let go after this long
+// without a read (other programs may want to write the file meanwhile).
+constexpr int kCursorIdleMs = 1000;
 
 struct SqlWord {
     QString text;  // identifier unquoted, keyword as written
@@ -145,6 +152,19 @@ const Column& columnOf(const std::vector<Column>& columns, int index) {
     return columns[size_t(index)];
 }
 
+// The name that reaches a table's own row identity: rowid, unless a column
+// of the table is called so (then _rowid_, then oid). "" when columns take
+// all three; such a table is read by position and cannot be changed here.
+QString rowIdentityName(sqlite3* h, const QString& table) {
+    QStringList taken;
+    Statement st(h, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    st.bindText(1, table);
+    while (st.step()) taken << st.columnText(0);
+    for (const char* name : {"rowid", "_rowid_", "oid"})
+        if (!taken.contains(QLatin1String(name), Qt::CaseInsensitive)) return QLatin1String(name);
+    return {};
+}
+
 }  // namespace
 
 struct DataSet::Impl {
@@ -158,14 +178,21 @@ struct DataSet::Impl {
     QString sql;  // translated command text
 
     // Rows of a single-table select are known by rowid, in result order.
+    // rowIdName is the one of SQLite's names for it that no column of the
+    // table takes over.
     bool byRowId = false;
     QString baseTable;
+    QString rowIdName;
     std::vector<qint64> rowids;
     Statement rowStatement;
 
-    // Any other select: rows by position, read in blocks.
+    // Any other select: rows by position, read on by one statement while
+    // they are read in order (a sorted query is sorted once, not once per
+    // block); a jump elsewhere starts it again at an offset.
     int positionCount = 0;
-    Statement blockStatement;
+    Statement cursor;     // SELECT * FROM (sql) LIMIT -1 OFFSET ?
+    int cursorNext = -1;  // position of the row the cursor gives next; -1 not running
+    QTimer idle;
 
     int current = -1;
     bool eof = true;
@@ -212,7 +239,46 @@ struct DataSet::Impl {
         return it != sortedRowids.end() && it->first == id ? it->second : -1;
     }
 
-    Impl(DataSet* s, Connection& c) : self(s), connection(c) {}
+    Impl(DataSet* s, Connection& c) : self(s), connection(c) {
+        idle.setSingleShot(true);
+        idle.setInterval(kCursorIdleMs);
+        QObject::connect(&idle, &QTimer::timeout, s, [this] { stopCursor(); });
+    }
+
+    void stopCursor() {
+        if (cursor) cursor.reset();
+        cursorNext = -1;
+        idle.stop();
+    }
+
+    // Reads positional rows into the cache: on from where the cursor stands
+    // when `row` lies just ahead, else from a fresh start at an offset that
+    // keeps a block before `row` too (grids scroll back a row at a time).
+    void readPositions(int row) const {
+        auto& self = const_cast<Impl&>(*this);
+        Statement& st = self.cursor;
+        if (cursorNext < 0 || row < cursorNext || row - cursorNext > kBlockRows) {
+            const int start = row < cursorNext ? std::max(0, row - (kBlockRows - 1)) : row;
+            st.reset();
+            bindParameters(st, 1);
+            st.bindInt(st.parameterCount(), start);
+            self.cursorNext = start;
+        }
+        const int ncol = int(columns.size());
+        const int until = std::max(row + 1, cursorNext + kBlockRows);
+        while (cursorNext < until) {
+            if (!st.step()) {
+                self.stopCursor();  // read to the end: the lock goes at once
+                return;
+            }
+            std::vector<QVariant> values(static_cast<size_t>(ncol));
+            for (int c = 0; c < ncol; ++c)
+                values[size_t(c)] = readColumn(st.get(), c, columns[size_t(c)].type.code);
+            cache[cursorNext] = std::move(values);
+            ++self.cursorNext;
+        }
+        if (QAbstractEventDispatcher::instance()) self.idle.start();
+    }
 
     int storedRows() const { return byRowId ? int(rowids.size()) : positionCount; }
     int rowCount() const { return storedRows() + (state == State::Insert ? 1 : 0); }
@@ -237,9 +303,9 @@ struct DataSet::Impl {
         auto it = cache.find(key);
         if (it != cache.end()) return it->second;
         if (cache.size() >= kCacheRows) cache.clear();
-        Statement& st = const_cast<Statement&>(byRowId ? rowStatement : blockStatement);
         const int ncol = int(columns.size());
         if (byRowId) {
+            Statement& st = const_cast<Statement&>(rowStatement);
             st.reset();
             st.bindInt(1, key);
             std::vector<QVariant> values(static_cast<size_t>(ncol));
@@ -249,20 +315,7 @@ struct DataSet::Impl {
             st.reset();
             return cache.emplace(key, std::move(values)).first->second;
         }
-        const int blockStart = row / kBlockRows * kBlockRows;
-        st.reset();
-        bindParameters(st, 2);
-        const int n = st.parameterCount();
-        st.bindInt(n - 1, kBlockRows);
-        st.bindInt(n, blockStart);
-        int r = blockStart;
-        while (st.step()) {
-            std::vector<QVariant> values(static_cast<size_t>(ncol));
-            for (int c = 0; c < ncol; ++c)
-                values[size_t(c)] = readColumn(st.get(), c, columns[size_t(c)].type.code);
-            cache[r++] = std::move(values);
-        }
-        st.reset();
+        readPositions(row);
         auto found = cache.find(key);
         if (found == cache.end())
             found = cache.emplace(key, std::vector<QVariant>(size_t(ncol)))
@@ -307,7 +360,7 @@ struct DataSet::Impl {
 
 void DataSet::Impl::open() {
     sqlite3* h = connection.handle();
-    Translation tr = translate(commandText);
+    Translation tr = translate(commandText, &connection.schema());
     sql = tr.sql;
     Statement meta(h, sql);
     if (meta.columnCount() == 0)
@@ -324,7 +377,8 @@ void DataSet::Impl::open() {
     std::optional<SingleTable> single = singleTableSelect(sql);
     bool rowIdentity = false;
     std::vector<qint64> ids;
-    Statement rowSt, blockSt;
+    Statement rowSt, cursorSt;
+    QString idName;
     int count = 0;
     if (single) {
         Statement isTable(
@@ -335,12 +389,14 @@ void DataSet::Impl::open() {
         for (const Column& c : cols)
             if (c.originTable.compare(single->table, Qt::CaseInsensitive) != 0)
                 allFromTable = false;
-        if (allFromTable) {
+        if (allFromTable) idName = rowIdentityName(h, single->table);
+        if (!idName.isEmpty()) {
             try {
-                Statement ridSt(h, QStringLiteral("SELECT rowid FROM ") + single->fromRest);
+                Statement ridSt(h,
+                                QStringLiteral("SELECT %1 FROM ").arg(idName) + single->fromRest);
                 bindParameters(ridSt);
-                rowSt = Statement(h, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                         .arg(single->selectList, single->fromItem));
+                rowSt = Statement(h, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                         .arg(single->selectList, single->fromItem, idName));
                 ids.reserve(1024);
                 while (ridSt.step()) ids.push_back(ridSt.columnInt(0));
                 rowIdentity = true;
@@ -356,7 +412,7 @@ void DataSet::Impl::open() {
         Statement countSt(h, QStringLiteral("SELECT count(*) FROM (%1)").arg(sql));
         bindParameters(countSt);
         if (countSt.step()) count = int(countSt.columnInt(0));
-        blockSt = Statement(h, QStringLiteral("SELECT * FROM (%1) LIMIT ? OFFSET ?").arg(sql));
+        cursorSt = Statement(h, QStringLiteral("SELECT * FROM (%1) LIMIT -1 OFFSET ?").arg(sql));
     }
 
     const bool writable = rowIdentity && !connection.readOnly();
@@ -364,11 +420,13 @@ void DataSet::Impl::open() {
 
     columns = std::move(cols);
     byRowId = rowIdentity;
+    rowIdName = rowIdentity ? idName : QString();
     rowids = std::move(ids);
     rowsChanged();
     positionCount = count;
     rowStatement = std::move(rowSt);
-    blockStatement = std::move(blockSt);
+    stopCursor();
+    cursor = std::move(cursorSt);
     cache.clear();
     state = State::Browse;
     const int n = storedRows();
@@ -390,8 +448,9 @@ void DataSet::Impl::post() {
             QStringList sets;
             for (int c : cols)
                 sets << quoteIdentifier(columns[size_t(c)].originColumn) + QStringLiteral(" = ?");
-            Statement st(h, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                .arg(quoteIdentifier(baseTable), sets.join(QLatin1Char(','))));
+            Statement st(
+                h, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                       .arg(quoteIdentifier(baseTable), sets.join(QLatin1Char(',')), rowIdName));
             int pos = 1;
             for (int c : cols) st.bindStorage(pos++, stored[size_t(c)]);
             st.bindInt(pos, rowids[size_t(row)]);
@@ -467,7 +526,8 @@ void DataSet::close() {
     impl_->connection.detach(this);
     impl_->state = State::Inactive;
     impl_->rowStatement = Statement();
-    impl_->blockStatement = Statement();
+    impl_->stopCursor();
+    impl_->cursor = Statement();
     impl_->rowids = {};
     impl_->rowsChanged();
     impl_->cache.clear();
@@ -657,9 +717,9 @@ void DataSet::remove() {
     const int row = impl_->current;
     if (row < 0 || row >= impl_->storedRows())
         throw Error(Error::Code::State, QStringLiteral("there is no record to delete"));
-    Statement st(
-        impl_->connection.handle(),
-        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteIdentifier(impl_->baseTable)));
+    Statement st(impl_->connection.handle(),
+                 QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                     .arg(quoteIdentifier(impl_->baseTable), impl_->rowIdName));
     st.bindInt(1, impl_->rowids[size_t(row)]);
     st.step();
     impl_->forget(row);

@@ -27,7 +27,9 @@ struct sqlite3;
 
 namespace db {
 
-
+namespace detail {
+class FileSchema;
+}
 
 // ADOX column type codes accepted by Catalog::addColumn / addTable.
 enum AdoxType : int {
@@ -79,9 +81,19 @@ struct ConnectionString {
     static ConnectionString parse(const QString& text);  // throws Error(Syntax)
 };
 
+// A value (a typed password, a path) as a connection string item writes it:
+// as it is, unless it holds a ";" or starts with a quote; then in quotes, so
+// that it reads back exactly and can never end its item early or add items.
+QString connectionStringValue(const QString& value);
+
 // Translates one Access-dialect statement into SQLite. Exposed for tests and
 // for tesmora-sql; Connection and DataSet call it themselves.
 QString translateSql(const QString& accessSql);
+
+// A saved query's text with the * and ? wildcards of its LIKE patterns
+// written as % and _ (LIKE in any letter case, the pattern in either quote);
+// everything else stays as written.
+QString convertLikeWildcards(const QString& accessSql);
 
 // Creates an empty database file (no tables, no password). Throws
 // Error(Engine) when the file exists already or cannot be written. Only the
@@ -142,8 +154,11 @@ private:
     // Open data sets hold statements on the handle; closing the connection
     // closes them first.
     friend class DataSet;
+    friend class Command;
     void attach(DataSet* ds);
     void detach(DataSet* ds);
+    // The file's schema as translation needs it, read again when it changed.
+    const detail::FileSchema& schema() const;
 
     QString connectionString_;
     bool loginPrompt_ = false;
@@ -320,8 +335,9 @@ class Catalog {
 public:
     explicit Catalog(const QString& connectionString);
     std::vector<CatalogEntry> tables() const;
-    // Saved query text as it was written (Access dialect); nullopt when no
-    // view has that name.
+    // Saved query text as it was written (Access dialect); for a view made
+    // by another tool, "SELECT * FROM [name]". nullopt when no view has that
+    // name.
     std::optional<QString> viewCommandText(const QString& name) const;
     QStringList viewNames() const;
     QStringList primaryKeyColumns(const QString& table) const;

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/Db.h"
@@ -32,6 +33,7 @@ struct Token {
     Kind kind;
     QString text;       // raw text; for names and quoted values the content, unescaped
     qsizetype end = 0;  // offset in the source just after the token
+    bool collate = false;  // compared through the text collation (written after it)
 };
 
 bool isWordChar(QChar c) {
@@ -39,11 +41,11 @@ bool isWordChar(QChar c) {
            c.unicode() >= 0x80;
 }
 
-// Access writes #m/d/yyyy# (month first) in literals; other layouts are read
-// the way users type dates.
+// Access writes #m/d/yyyy# (month first, the year also with two digits) in
+// literals; other layouts are read the way users type dates.
 std::optional<QDateTime> readDateLiteral(const QString& body) {
     static const QRegularExpression us(
-        QStringLiteral(R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(\s+.*)?$)"));
+        QStringLiteral(R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4}|\d{2})(\s+.*)?$)"));
     auto m = us.match(body);
     if (m.hasMatch()) {
         QString swapped = m.captured(3) + QLatin1Char('/') + m.captured(1) + QLatin1Char('/') +
@@ -157,7 +159,7 @@ bool isWord(const Token& t, const char* upper) {
     return t.kind == Kind::Word && t.text.compare(QLatin1String(upper), Qt::CaseInsensitive) == 0;
 }
 
-QString emitToken(const Token& t) {
+QString emitBare(const Token& t) {
     switch (t.kind) {
         case Kind::Name:
             return quoteIdentifier(t.text);
@@ -180,6 +182,11 @@ QString emitToken(const Token& t) {
     }
 }
 
+QString emitToken(const Token& t) {
+    if (!t.collate) return emitBare(t);
+    return emitBare(t) + QStringLiteral(" COLLATE ") + QLatin1String(kTextCollation);
+}
+
 QString emitRange(const std::vector<Token>& toks, size_t from, size_t to) {
     QString out;
     for (size_t i = from; i < to && i < toks.size(); ++i) out += emitToken(toks[i]);
@@ -196,6 +203,68 @@ QString nameOf(const Token& t) {
     return t.text;
 }
 
+void refuseRowIdentityName(const QString& name) {
+    if (isRowIdentityName(name))
+        throw Error(Error::Code::Syntax,
+                    QStringLiteral("a column cannot be named '%1': the name belongs to the "
+                                   "row's own identity")
+                        .arg(name));
+}
+
+// CONSTRAINT "<column> <rule>" CHECK (<condition>): the name tells which
+// rule a refused value broke (see codeForResult).
+QString namedCheck(const QString& column, const QString& rule, const QString& condition) {
+    return QStringLiteral(" CONSTRAINT %1 CHECK (%2)")
+        .arg(quoteIdentifier(column + QLatin1Char(' ') + rule), condition);
+}
+
+// The checks a column of this type carries, so that a statement writing a
+// value the type cannot hold is refused as the data set refuses it.
+QString columnChecks(const QString& column, const ColumnType& type) {
+    const QString q = quoteIdentifier(column);
+    auto integerRange = [&](qint64 lo, qint64 hi) {
+        return namedCheck(column, QStringLiteral("type"),
+                          QStringLiteral("typeof(%1) IN ('integer','null')").arg(q)) +
+               namedCheck(column, QStringLiteral("range %1..%2").arg(lo).arg(hi),
+                          QStringLiteral("typeof(%1) <> 'integer' OR %1 BETWEEN %2 AND %3")
+                              .arg(q)
+                              .arg(lo)
+                              .arg(hi));
+    };
+    switch (type.code) {
+        case ftText:
+            if (type.size <= 0) return {};
+            return namedCheck(column, QStringLiteral("width %1").arg(type.size),
+                              QStringLiteral("length(%1) <= %2").arg(q).arg(type.size));
+        case ftByte:
+            return integerRange(0, 255);
+        case ftSmallint:
+            return integerRange(-32768, 32767);
+        case ftInteger:
+            return integerRange(INT32_MIN, INT32_MAX);
+        case ftBoolean:
+            return namedCheck(column, QStringLiteral("type"),
+                              QStringLiteral("typeof(%1) IN ('integer','null')").arg(q));
+        case ftFloat:
+        case ftCurrency:
+            return namedCheck(column, QStringLiteral("type"),
+                              QStringLiteral("typeof(%1) IN ('real','integer','null')").arg(q));
+        case ftDateTime:
+            // Our stored layout, "YYYY-MM-DD HH:MM:SS" with optional ".mmm", of a
+            // real calendar date and time: what datetime() gives back unchanged
+            // once a modifier made it normalise (February 30th becomes March).
+            return namedCheck(
+                column, QStringLiteral("type"),
+                QStringLiteral(
+                    "%1 IS NULL OR (typeof(%1) = 'text' AND datetime(substr(%1, 1, 19), '+0 days') "
+                    "IS substr(%1, 1, 19) AND (length(%1) = 19 OR (length(%1) = 23 AND "
+                    "substr(%1, 20) GLOB '.[0-9][0-9][0-9]')))")
+                    .arg(q));
+        default:
+            return {};
+    }
+}
+
 struct ColumnDef {
     QString sql;
     bool counter = false;
@@ -208,6 +277,7 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
     size_t i = nextSignificant(toks, from);
     if (i >= to) return def;
     def.name = nameOf(toks[i]);
+    refuseRowIdentityName(def.name);
     const size_t nameEnd = i + 1;
     size_t t = nextSignificant(toks, nameEnd);
     if (t >= to || toks[t].kind != Kind::Word) {
@@ -237,6 +307,7 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
     const ColumnType type = columnTypeFromDeclared(accessType, false);
     def.counter = type.code == ftAutoInc;
     QString rest;
+    bool collationGiven = false;
     for (size_t k = after; k < to; ++k) {
         // The auto-number column is the table's key already.
         if (def.counter && isWord(toks[k], "PRIMARY")) {
@@ -246,26 +317,19 @@ ColumnDef rewriteColumnDef(const std::vector<Token>& toks, size_t from, size_t t
                 continue;
             }
         }
+        if (isWord(toks[k], "COLLATE")) collationGiven = true;
         rest += emitToken(toks[k]);
     }
-    const QString qname = quoteIdentifier(def.name);
-    QString check;
-    if (type.code == ftText && type.size > 0)
-        check = QStringLiteral(" CONSTRAINT %1 CHECK (length(%2) <= %3)")
-                    .arg(quoteIdentifier(def.name + QStringLiteral(" width ") +
-                                         QString::number(type.size)),
-                         qname)
-                    .arg(type.size);
-    else if (type.code == ftByte)
-        check = QStringLiteral(" CONSTRAINT %1 CHECK (%2 BETWEEN 0 AND 255)")
-                    .arg(quoteIdentifier(def.name + QStringLiteral(" range 0..255")), qname);
-    else if (type.code == ftSmallint)
-        check = QStringLiteral(" CONSTRAINT %1 CHECK (%2 BETWEEN -32768 AND 32767)")
-                    .arg(quoteIdentifier(def.name + QStringLiteral(" range -32768..32767")), qname);
+    // Text compares as Access compares it, without regard to letter case,
+    // unless the statement chose a collation itself.
+    QString collation;
+    if ((type.code == ftText || type.code == ftMemo) && !collationGiven)
+        collation = QStringLiteral(" COLLATE ") + QLatin1String(kTextCollation);
     rest = rest.trimmed();
     def.sql = emitRange(toks, from, nameEnd).trimmed() + QLatin1Char(' ') +
               sqliteColumnType(accessType) +
-              (rest.isEmpty() ? QString() : QLatin1Char(' ') + rest) + check;
+              (rest.isEmpty() ? QString() : QLatin1Char(' ') + rest) + collation +
+              columnChecks(def.name, type);
     return def;
 }
 
@@ -370,7 +434,290 @@ QString sqliteColumnType(const QString& accessType) {
     return accessType.trimmed();
 }
 
-Translation translate(const QString& accessSql) {
+namespace {
+
+bool isPunct(const Token& t, const char* text) {
+    return t.kind == Kind::Punct && t.text == QLatin1String(text);
+}
+
+// A bare word that names something rather than being part of the language.
+bool isBareName(const Token& t) {
+    if (t.kind != Kind::Word) return false;
+    if (isWord(t, "TRUE") || isWord(t, "FALSE") || isWord(t, "MOD")) return false;
+    const QByteArray utf8 = t.text.toUtf8();
+    return sqlite3_keyword_check(utf8.constData(), int(utf8.size())) == 0;
+}
+
+// Converts * and ? in every pattern that follows LIKE (any letter case).
+void convertLikePatterns(std::vector<Token>& toks, size_t from) {
+    for (size_t i = from; i < toks.size(); ++i) {
+        if (!isWord(toks[i], "LIKE")) continue;
+        const size_t p = nextSignificant(toks, i + 1);
+        if (p < toks.size() &&
+            (toks[p].kind == Kind::DoubleQuoted || toks[p].kind == Kind::SingleQuoted)) {
+            toks[p].text.replace(QLatin1Char('*'), QLatin1Char('%'));
+            toks[p].text.replace(QLatin1Char('?'), QLatin1Char('_'));
+        }
+    }
+}
+
+// Column names compared in WHERE, ON, HAVING, GROUP BY and ORDER BY get the
+// text collation when the file compares them case-sensitively. Names in the
+// select list, the FROM list, SET targets and column lists stay as they are:
+// a collation there would change a column's name or be a syntax error.
+void markComparedColumns(std::vector<Token>& toks, size_t from, const Schema& schema) {
+    enum class Ctx { Other, Expr };
+    std::vector<Ctx> stack{Ctx::Other};
+    const Token* previous = nullptr;
+    for (size_t i = from; i < toks.size(); ++i) {
+        Token& t = toks[i];
+        if (t.kind == Kind::Space) continue;
+        const Token* before = previous;
+        previous = &t;
+        if (isPunct(t, "(")) {
+            stack.push_back(stack.back());
+            continue;
+        }
+        if (isPunct(t, ")")) {
+            if (stack.size() > 1) stack.pop_back();
+            continue;
+        }
+        if (t.kind == Kind::Word) {
+            if (isWord(t, "WHERE") || isWord(t, "ON") || isWord(t, "HAVING") || isWord(t, "BY")) {
+                stack.back() = Ctx::Expr;
+                continue;
+            }
+            if (isWord(t, "SELECT") || isWord(t, "FROM") || isWord(t, "JOIN") || isWord(t, "SET") ||
+                isWord(t, "VALUES") || isWord(t, "LIMIT") || isWord(t, "OFFSET") ||
+                isWord(t, "USING") || isWord(t, "INTO") || isWord(t, "RETURNING") ||
+                isWord(t, "WINDOW")) {
+                stack.back() = Ctx::Other;
+                continue;
+            }
+        }
+        if (stack.back() != Ctx::Expr) continue;
+        if (t.kind != Kind::Name && !isBareName(t)) continue;
+        if (before && (isWord(*before, "COLLATE") || isWord(*before, "AS"))) continue;
+        const size_t n = nextSignificant(toks, i + 1);
+        if (n < toks.size() &&
+            (isPunct(toks[n], "(") || isPunct(toks[n], ".") || isWord(toks[n], "COLLATE")))
+            continue;
+        if (schema.comparesCaseSensitively(t.text)) t.collate = true;
+    }
+}
+
+bool convertsWrittenText(int code) {
+    switch (code) {
+        case ftSmallint:
+        case ftInteger:
+        case ftByte:
+        case ftBoolean:
+        case ftFloat:
+        case ftCurrency:
+        case ftDateTime:
+        case ftAutoInc:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A literal written into a number or date column, as the column stores it.
+void convertLiteral(Token& v, const ColumnType& type, const QString& column) {
+    const bool quoted = v.kind == Kind::DoubleQuoted || v.kind == Kind::SingleQuoted;
+    if (!quoted && v.kind != Kind::Number) return;
+    const QVariant stored = textToStorage(v.text, type, column);
+    switch (stored.typeId()) {
+        case QMetaType::LongLong:
+            v = {Kind::Number, QString::number(stored.toLongLong()), v.end, v.collate};
+            break;
+        case QMetaType::Double:
+            v = {Kind::Number, QString::number(stored.toDouble(), 'g', 17), v.end, v.collate};
+            break;
+        case QMetaType::QString:
+            v = {Kind::SingleQuoted, stored.toString(), v.end, v.collate};
+            break;
+        default:
+            v = {Kind::Word, QStringLiteral("NULL"), v.end, v.collate};
+            break;
+    }
+}
+
+// Significant tokens and what the statement writes where.
+class WrittenValues {
+public:
+    WrittenValues(std::vector<Token>& toks, const Schema& schema) : toks_(toks), schema_(schema) {
+        for (size_t i = 0; i < toks.size(); ++i) {
+            if (toks[i].kind == Kind::Space) continue;
+            if (toks[i].kind == Kind::Param) paramOrdinal_[i] = int(targets_.size());
+            if (toks[i].kind == Kind::Param) targets_.emplace_back();
+            sig_.push_back(i);
+        }
+    }
+
+    std::vector<ParameterTarget> run() {
+        if (word(0, "INSERT") || word(0, "REPLACE"))
+            insert();
+        else if (word(0, "UPDATE"))
+            update();
+        return std::move(targets_);
+    }
+
+private:
+    bool word(size_t k, const char* w) const { return k < sig_.size() && isWord(at(k), w); }
+    bool punct(size_t k, const char* p) const { return k < sig_.size() && isPunct(at(k), p); }
+    Token& at(size_t k) const { return toks_[sig_[k]]; }
+
+    // Name of a (possibly schema-qualified) object at k; k moves past it.
+    QString objectName(size_t& k) const {
+        if (k >= sig_.size()) return {};
+        QString name = at(k).text;
+        if (punct(k + 1, ".") && k + 2 < sig_.size()) {
+            k += 2;
+            name = at(k).text;
+        }
+        ++k;
+        return name;
+    }
+
+    // Items of the list whose "(" is at k, as [from, to) ranges; k moves
+    // past the closing ")". Empty when k is not a "(".
+    std::vector<std::pair<size_t, size_t>> list(size_t& k) const {
+        std::vector<std::pair<size_t, size_t>> items;
+        if (!punct(k, "(")) return items;
+        int depth = 0;
+        size_t start = k + 1;
+        for (size_t i = k + 1; i < sig_.size(); ++i) {
+            if (punct(i, "(")) {
+                ++depth;
+            } else if (punct(i, ")")) {
+                if (depth-- == 0) {
+                    items.emplace_back(start, i);
+                    k = i + 1;
+                    return items;
+                }
+            } else if (punct(i, ",") && depth == 0) {
+                items.emplace_back(start, i);
+                start = i + 1;
+            }
+        }
+        k = sig_.size();
+        return {};
+    }
+
+    void write(const QString& table, const QString& column, size_t from, size_t to) {
+        if (to != from + 1) return;  // an expression: the column's checks decide
+        const std::optional<ColumnType> type = schema_.columnType(table, column);
+        if (!type) return;
+        Token& v = at(from);
+        if (v.kind == Kind::Param) {
+            targets_[size_t(paramOrdinal_.at(sig_[from]))] = {column, *type};
+        } else if (convertsWrittenText(type->code)) {
+            convertLiteral(v, *type, column);
+        }
+    }
+
+    // INSERT [OR ...] INTO table [AS alias] [(columns)] VALUES (...)[, (...)]
+    void insert() {
+        size_t k = 1;
+        while (k < sig_.size() && !word(k, "INTO")) ++k;
+        ++k;
+        const QString table = objectName(k);
+        if (word(k, "AS")) k += 2;
+        QStringList columns;
+        if (punct(k, "(")) {
+            for (auto [from, to] : list(k)) columns << (to == from + 1 ? at(from).text : QString());
+        } else {
+            columns = schema_.columnNames(table);
+        }
+        if (!word(k, "VALUES")) return;
+        ++k;
+        while (punct(k, "(")) {
+            const auto items = list(k);
+            for (size_t c = 0; c < items.size() && c < size_t(columns.size()); ++c)
+                if (!columns[qsizetype(c)].isEmpty())
+                    write(table, columns[qsizetype(c)], items[c].first, items[c].second);
+            if (!punct(k, ",")) break;
+            ++k;
+        }
+    }
+
+    // UPDATE [OR ...] table [AS alias] SET column = value, ... [FROM|WHERE ...]
+    void update() {
+        size_t k = 1;
+        if (word(k, "OR")) k += 2;
+        const QString table = objectName(k);
+        while (k < sig_.size() && !word(k, "SET")) ++k;
+        ++k;
+        while (k + 2 < sig_.size() && punct(k + 1, "=")) {
+            const QString column = at(k).text;
+            const size_t from = k + 2;
+            size_t to = from;
+            int depth = 0;
+            for (; to < sig_.size(); ++to) {
+                if (punct(to, "(")) ++depth;
+                if (punct(to, ")")) --depth;
+                if (depth == 0 && (punct(to, ",") || word(to, "WHERE") || word(to, "FROM") ||
+                                   word(to, "RETURNING") || word(to, "ORDER") || word(to, "LIMIT")))
+                    break;
+            }
+            write(table, column, from, to);
+            if (!punct(to, ",")) break;
+            k = to + 1;
+        }
+    }
+
+    std::vector<Token>& toks_;
+    const Schema& schema_;
+    std::vector<size_t> sig_;
+    std::unordered_map<size_t, int> paramOrdinal_;
+    std::vector<ParameterTarget> targets_;
+};
+
+}  // namespace
+
+bool isRowIdentityName(const QString& name) {
+    const QString n = name.trimmed();
+    return n.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0 ||
+           n.compare(QLatin1String("oid"), Qt::CaseInsensitive) == 0 ||
+           n.compare(QLatin1String("_rowid_"), Qt::CaseInsensitive) == 0;
+}
+
+QString convertLikeWildcards(const QString& accessSql) {
+    std::vector<Token> toks = tokenize(accessSql);
+    QString out;
+    qsizetype done = 0;
+    for (size_t i = 0; i < toks.size(); ++i) {
+        if (!isWord(toks[i], "LIKE")) continue;
+        const size_t p = nextSignificant(toks, i + 1);
+        if (p >= toks.size() ||
+            (toks[p].kind != Kind::DoubleQuoted && toks[p].kind != Kind::SingleQuoted))
+            continue;
+        // The pattern is rewritten where it stands; everything else is copied.
+        const qsizetype start = toks[p - 1].end;
+        const QChar quote =
+            toks[p].kind == Kind::DoubleQuoted ? QLatin1Char('"') : QLatin1Char('\'');
+        QString pattern = toks[p].text;
+        pattern.replace(QLatin1Char('*'), QLatin1Char('%'));
+        pattern.replace(QLatin1Char('?'), QLatin1Char('_'));
+        pattern.replace(quote, QString(2, quote));
+        out += accessSql.mid(done, start - done) + quote + pattern + quote;
+        done = toks[p].end;
+    }
+    return out + accessSql.mid(done);
+}
+
+QVariant parameterForTarget(const QVariant& value, ParamType type, const ParameterTarget& target) {
+    const QVariant stored = parameterToStorage(value, type);
+    if (!convertsWrittenText(target.type.code) || stored.isNull()) return stored;
+    static const int asField[] = {ftInteger, ftBoolean, ftMemo, ftDateTime, ftFloat};
+    const QVariant typed = fromStorage(stored, asField[int(type)]);
+    if (typed.typeId() == QMetaType::QString)
+        return textToStorage(typed.toString(), target.type, target.column);
+    return toStorage(typed, target.type, target.column);
+}
+
+Translation translate(const QString& accessSql, const Schema* schema) {
     std::vector<Token> toks = tokenize(accessSql);
     Translation tr;
     std::vector<size_t> sig;
@@ -395,15 +742,8 @@ Translation translate(const QString& accessSql) {
         tr.viewBody = body.trimmed();
         // A saved query keeps Access wildcards (* and ?) in its Like patterns;
         // the engine needs % and _ to run it by name.
-        for (size_t i = as + 1; i < toks.size(); ++i) {
-            if (!isWord(toks[i], "LIKE")) continue;
-            size_t p = nextSignificant(toks, i + 1);
-            if (p < toks.size() &&
-                (toks[p].kind == Kind::DoubleQuoted || toks[p].kind == Kind::SingleQuoted)) {
-                toks[p].text.replace(QLatin1Char('*'), QLatin1Char('%'));
-                toks[p].text.replace(QLatin1Char('?'), QLatin1Char('_'));
-            }
-        }
+        convertLikePatterns(toks, as + 1);
+        if (schema) markComparedColumns(toks, as + 1, *schema);
         tr.sql = QStringLiteral("CREATE VIEW ") + quoteIdentifier(tr.objectName) +
                  QStringLiteral(" AS ") + emitRange(toks, as + 1, toks.size()).trimmed();
         return tr;
@@ -428,6 +768,21 @@ Translation translate(const QString& accessSql) {
             tr.sql = emitRange(toks, 0, sig[3]) + QStringLiteral("ADD COLUMN ") + def.sql;
             return tr;
         }
+        if (sigWord(3, "RENAME") && !sigWord(4, "TO")) {
+            // RENAME [COLUMN] old TO new: the new name must not take over the row id.
+            for (size_t i = sig[3]; i < toks.size(); ++i)
+                if (isWord(toks[i], "TO")) {
+                    const size_t n = nextSignificant(toks, i + 1);
+                    if (n < toks.size()) refuseRowIdentityName(nameOf(toks[n]));
+                    break;
+                }
+        }
+        tr.sql = emitRange(toks, 0, toks.size());
+        return tr;
+    }
+    if (schema) {
+        markComparedColumns(toks, 0, *schema);
+        tr.parameterTargets = WrittenValues(toks, *schema).run();
     }
     tr.sql = emitRange(toks, 0, toks.size());
     return tr;
@@ -502,22 +857,47 @@ QString argText(sqlite3_value* v) {
     return QString::fromUtf8(p, sqlite3_value_bytes(v));
 }
 
-// Folds UTF-8 text from the engine straight into code points, without the
-// QString round trip: LIKE runs once per row of a filtered table.
+// One code point of UTF-8 text from the engine; a stray byte stands for
+// itself. Reading the engine's bytes directly spares a QString per row.
+char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
+    char32_t c = *p++;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (c >= 0x80 && extra == 0) return c;  // stray continuation byte: keep it as is
+    if (extra) c &= (0x3F >> extra);
+    for (; extra > 0 && p < end && (*p & 0xC0) == 0x80; --extra) c = (c << 6) | (*p++ & 0x3F);
+    return c;
+}
+
+// Folds UTF-8 text from the engine straight into code points: LIKE runs once
+// per row of a filtered table.
 void foldUtf8(const unsigned char* p, int n, std::u32string& out) {
     out.clear();
     const unsigned char* end = p + n;
-    while (p < end) {
-        char32_t c = *p++;
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (c >= 0x80 && extra == 0) {  // stray continuation byte: keep it as is
-            out.push_back(c);
-            continue;
+    while (p < end) out.push_back(foldCase(nextCodePoint(p, end)));
+}
+
+// The text collation: folded code points compared in order, a shorter text
+// before a longer one that starts with it. ASCII takes the short way.
+int collateText(void*, int n1, const void* v1, int n2, const void* v2) {
+    auto a = static_cast<const unsigned char*>(v1);
+    auto b = static_cast<const unsigned char*>(v2);
+    const unsigned char* aEnd = a + n1;
+    const unsigned char* bEnd = b + n2;
+    while (a < aEnd && b < bEnd) {
+        char32_t ca, cb;
+        if (*a < 0x80 && *b < 0x80) {
+            ca = *a++;
+            cb = *b++;
+            if (ca == cb) continue;
+            ca = foldCase(ca);
+            cb = foldCase(cb);
+        } else {
+            ca = foldCase(nextCodePoint(a, aEnd));
+            cb = foldCase(nextCodePoint(b, bEnd));
         }
-        if (extra) c &= (0x3F >> extra);
-        for (; extra > 0 && p < end && (*p & 0xC0) == 0x80; --extra) c = (c << 6) | (*p++ & 0x3F);
-        out.push_back(foldCase(c));
+        if (ca != cb) return ca < cb ? -1 : 1;
     }
+    return (a < aEnd) - (b < bEnd);
 }
 
 // A LIKE pattern compiled once per statement and kept by the engine beside
@@ -590,6 +970,11 @@ bool likeMatch(const QString& pattern, const QString& value, QChar escape) {
     return matchItems(compilePattern(pattern, escape), folded(value));
 }
 
+int compareText(const QString& a, const QString& b) {
+    const QByteArray x = a.toUtf8(), y = b.toUtf8();
+    return collateText(nullptr, int(x.size()), x.constData(), int(y.size()), y.constData());
+}
+
 void registerFunctions(sqlite3* handle) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function_v2(handle, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
@@ -600,6 +985,7 @@ void registerFunctions(sqlite3* handle) {
                                nullptr, nullptr);
     sqlite3_create_function_v2(handle, "now", 0, SQLITE_UTF8, nullptr, nowFunction, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_collation_v2(handle, kTextCollation, SQLITE_UTF8, nullptr, collateText, nullptr);
 }
 
 }  // namespace db::detail
@@ -608,6 +994,10 @@ namespace db {
 
 QString translateSql(const QString& accessSql) {
     return detail::translate(accessSql).sql;
+}
+
+QString convertLikeWildcards(const QString& accessSql) {
+    return detail::convertLikeWildcards(accessSql);
 }
 
 }  // namespace db

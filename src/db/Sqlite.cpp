@@ -24,6 +24,7 @@ Error::Code codeForResult(int rc, const QString& message) {
             // Our own column checks carry names that say which rule failed.
             if (message.contains(QLatin1String(" width "))) return Error::Code::TooLong;
             if (message.contains(QLatin1String(" range "))) return Error::Code::OutOfRange;
+            if (message.endsWith(QLatin1String(" type"))) return Error::Code::TypeMismatch;
             return Error::Code::Constraint;
         default:
             break;

@@ -24,7 +24,11 @@ std::optional<QDateTime> parseDateTime(const QString& input) {
         R"(^\s*(\d{1,4})[/\-.](\d{1,2})[/\-.](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2})(?:\.(\d{1,3}))?)?)?\s*$)"));
     auto m = re.match(input);
     if (!m.hasMatch()) return std::nullopt;
-    QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    int year = m.captured(1).toInt();
+    // A year typed with one or two digits falls in the window 1930-2029, as
+    // the desktop reads it; a year of three or four digits is kept as typed.
+    if (m.capturedLength(1) <= 2) year += year < 30 ? 2000 : 1900;
+    QDate d(year, m.captured(2).toInt(), m.captured(3).toInt());
     if (!d.isValid()) return std::nullopt;
     QTime t(0, 0);
     if (m.capturedLength(4) > 0) {

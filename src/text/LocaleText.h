@@ -16,6 +16,7 @@ QString formatDateTime(const QDateTime& dt);
 
 // Reads a date or date-time as a user types it: "2024/3/5", "2024-03-05",
 // "2024/03/05 9:30", "2024/03/05 09:30:15", ISO "2024-03-05T09:30:15".
+// A year of one or two digits means 2000-2029 (00-29) or 1930-1999 (30-99).
 // nullopt when it is not a valid calendar date or time.
 std::optional<QDateTime> parseDateTime(const QString& s);
 

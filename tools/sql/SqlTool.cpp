@@ -24,14 +24,11 @@ void write(std::ostream& os, const QString& s) {
 }
 
 QString connectionString(const QString& path, const std::optional<QString>& password) {
-    QString cs =
-        QStringLiteral(
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False")
-            .arg(path);
-    if (password) {
-        QChar quote = password->contains(QLatin1Char('"')) ? QLatin1Char('\'') : QLatin1Char('"');
-        cs += QStringLiteral(";Jet OLEDB:Database Password=") + quote + *password + quote;
-    }
+    QString cs = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                 db::connectionStringValue(path) + QStringLiteral(";Persist Security Info=False");
+    if (password)
+        cs +=
+            QStringLiteral(";Jet OLEDB:Database Password=") + db::connectionStringValue(*password);
     return cs;
 }
 
