@@ -17,13 +17,15 @@ QString userConnectionString(const QString& providerPrefix, const QString& path)
 QString userConnectionStringWithPassword(const QString& providerPrefix, const QString& path,
                                          const QString& password) {
     return userConnectionString(providerPrefix, path) +
-           QStringLiteral(";Jet OLEDB:Database Password=") + password;
+           QStringLiteral(";Jet OLEDB:Database Password=") + db::connectionStringValue(password);
 }
 
 namespace {
 
 QString withOptionalPassword(QString text, const QString& password) {
-    if (!password.isEmpty()) text += QStringLiteral("Jet OLEDB:Database Password=") + password;
+    if (!password.isEmpty())
+        text +=
+            QStringLiteral("Jet OLEDB:Database Password=") + db::connectionStringValue(password);
     return text;
 }
 
@@ -79,39 +81,15 @@ bool isNewFormatDatabase(const QString& path, const QString& password) {
 }
 
 QString convertLikePatterns(const QString& sql) {
-    QString rest = text::trimBlanksAndControls(sql);
-    if (rest.endsWith(';')) rest.chop(1);
-    static const QString kOpening = QStringLiteral("Like \"");
-    QString out;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype like = rest.indexOf(kOpening, from);
-        if (like < 0) break;
-        qsizetype i = like + kOpening.size();
-        out += rest.mid(from, i - from);
-        // The pattern runs to the closing quote; a doubled quote inside it is
-        // a quote of the pattern, not its end.
-        for (; i < rest.size(); ++i) {
-            const QChar c = rest[i];
-            if (c == '"') {
-                if (i + 1 < rest.size() && rest[i + 1] == '"') {
-                    out += QStringLiteral("\"\"");
-                    ++i;
-                    continue;
-                }
-                break;
-            }
-            out += c == '*' ? QChar('%') : c == '?' ? QChar('_') : c;
-        }
-        if (i >= rest.size()) {  // unterminated: nothing left to copy
-            from = rest.size();
-            break;
-        }
-        out += '"';
-        from = i + 1;
+    QString text = text::trimBlanksAndControls(sql);
+    if (text.endsWith(';')) text.chop(1);
+    // An unterminated quote leaves the text as it is; opening it then reports
+    // the error the database gives.
+    try {
+        return db::convertLikeWildcards(text);
+    } catch (const db::Error&) {
+        return text;
     }
-    out += rest.mid(from);
-    return out;
 }
 
 QString windowCaption(const QString& databasePath) {

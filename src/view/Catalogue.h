@@ -41,8 +41,9 @@ QStringList primaryKeyFields(const QString& catalogueConnection, const QString& 
 bool isNewFormatDatabase(const QString& path, const QString& password);
 
 // Saved queries keep the * and ? wildcards of their Like patterns; the engine
-// wants % and _. Each pattern written as Like "..." is converted, the rest of
-// the text is copied unchanged, and a closing ";" is dropped.
+// wants % and _. Each pattern that follows LIKE (in any letter case) is
+// converted, the rest of the text is copied unchanged, and a closing ";" is
+// dropped.
 QString convertLikePatterns(const QString& sql);
 
 // "Tesmora(1.0.1)", plus " -- " and the file name while a database is open.

@@ -129,6 +129,73 @@ QString filterConditionSql(const FieldDescriptorList& descriptors) {
     return cond;
 }
 
+namespace {
+
+bool isNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+// Offset of the first clause keyword (one word, or two such as "ORDER BY")
+// that stands in the statement itself, in any letter case: never inside a
+// text value, a [name], or parentheses (a subquery has clauses of its own).
+// -1 when there is none at or after `from`.
+qsizetype findClause(const QString& sql, const QStringList& words, qsizetype from = 0) {
+    int depth = 0;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = sql[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            const qsizetype close = sql.indexOf(c, i + 1);
+            if (close < 0) return -1;
+            i = close;  // a doubled quote is two values back to back: same result
+            continue;
+        }
+        if (c == QLatin1Char('[')) {
+            const qsizetype close = sql.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0) return -1;
+            i = close;
+            continue;
+        }
+        if (c == QLatin1Char('(')) ++depth;
+        if (c == QLatin1Char(')')) --depth;
+        if (depth != 0 || i < from || (i > 0 && isNameChar(sql[i - 1]))) continue;
+        qsizetype at = i;
+        bool match = true;
+        for (const QString& w : words) {
+            while (at < n && sql[at].isSpace() && at > i) ++at;
+            if (sql.mid(at, w.size()).compare(w, Qt::CaseInsensitive) != 0 ||
+                (at + w.size() < n && isNameChar(sql[at + w.size()]))) {
+                match = false;
+                break;
+            }
+            at += w.size();
+        }
+        if (match) return i;
+    }
+    return -1;
+}
+
+const QStringList kWhere = {QStringLiteral("WHERE")};
+const QStringList kOrderBy = {QStringLiteral("ORDER"), QStringLiteral("BY")};
+const QStringList kGroupBy = {QStringLiteral("GROUP"), QStringLiteral("BY")};
+const QStringList kHaving = {QStringLiteral("HAVING")};
+const QStringList kFrom = {QStringLiteral("FROM")};
+
+// Where the WHERE clause of `sql` ends: at its GROUP BY, HAVING or a second
+// SELECT joined by UNION and the like; sql.size() when nothing follows it.
+qsizetype endOfWhere(const QString& sql, qsizetype from) {
+    qsizetype end = sql.size();
+    for (const QStringList& clause :
+         {kGroupBy, kHaving, QStringList{QStringLiteral("UNION")},
+          QStringList{QStringLiteral("INTERSECT")}, QStringList{QStringLiteral("EXCEPT")}}) {
+        const qsizetype at = findClause(sql, clause, from);
+        if (at >= 0) end = std::min(end, at);
+    }
+    return end;
+}
+
+}  // namespace
+
 QString buildFilteredSql(const FieldDescriptorList& descriptors, const ShownObject& shown,
                          const QString& orderByClause) {
     const QString cond = filterConditionSql(descriptors);
@@ -138,20 +205,25 @@ QString buildFilteredSql(const FieldDescriptorList& descriptors, const ShownObje
         return sql + orderByClause;
     }
 
-    // A saved query: our filter joins its own WHERE, and its ORDER BY gives
-    // way to ours. The searches are case-sensitive, as saved queries are
-    // written in upper-case keywords.
-    static const QString kOrder = QStringLiteral("ORDER ");
-    static const QString kWhere = QStringLiteral("WHERE ");
+    // A saved query: our filter joins its own condition, and its ORDER BY
+    // gives way to ours. Its own condition keeps its parentheses, so an OR in
+    // it cannot swallow the filter; the clauses are found in any letter case.
     const QString& query = shown.querySql;
-    const qsizetype orderAt = query.indexOf(kOrder);
-    QString src = orderAt >= 0 ? query.left(orderAt) : query;
+    const qsizetype orderAt = findClause(query, kOrderBy);
+    const QString src = orderAt >= 0 ? query.left(orderAt) : query;
     QString sql = src;
     if (!cond.isEmpty()) {
-        const qsizetype whereAt = src.indexOf(kWhere);
+        const qsizetype whereAt = findClause(src, kWhere);
+        const qsizetype end = endOfWhere(src, whereAt >= 0 ? whereAt : 0);
         if (whereAt >= 0) {
-            sql = src.left(whereAt) + QStringLiteral("WHERE (") + cond + QStringLiteral(") And ") +
-                  src.mid(whereAt + kWhere.size());
+            const QString own = src.mid(whereAt + 5, end - whereAt - 5);
+            qsizetype kept = own.size();  // blanks before what follows stay
+            while (kept > 0 && own[kept - 1].isSpace()) --kept;
+            sql = src.left(whereAt + 5) + QStringLiteral(" (") + cond + QStringLiteral(") And (") +
+                  own.trimmed() + QLatin1Char(')') + own.mid(kept) + src.mid(end);
+        } else if (end < src.size()) {
+            sql = src.left(end).trimmed() + QStringLiteral(" WHERE ") + cond + QLatin1Char(' ') +
+                  src.mid(end);
         } else {
             sql = src + QStringLiteral(" WHERE ") + cond;
         }
@@ -187,13 +259,13 @@ SuggestionPlan planSuggestions(int fieldType, const QString& field, const ShownO
     // Distinct values of a grouped query are not values of its rows, and a
     // query without FROM has nothing to ask: no dialog for either.
     const QString& query = shown.querySql;
-    const qsizetype fromAt = query.indexOf(QStringLiteral("FROM"));
-    if (query.contains(QStringLiteral("GROUP")) || fromAt < 0) {
+    const qsizetype fromAt = findClause(query, kFrom);
+    if (findClause(query, kGroupBy) >= 0 || fromAt < 0) {
         plan.openDialog = false;
         return plan;
     }
     QString tail = query.mid(fromAt);
-    const qsizetype orderAt = tail.indexOf(QStringLiteral("ORDER "));
+    const qsizetype orderAt = findClause(tail, kOrderBy);
     if (orderAt >= 0) tail.truncate(orderAt);
     plan.sql = select + tail;
     return plan;

@@ -17,8 +17,11 @@ TEST(LikePatterns, WildcardsInsideLikePatternsBecomeTheEnginesAndNothingElseChan
          "SELECT * FROM t WHERE a Like \"%x\" AND b Like \"_y%\" ORDER BY a"},
         // Outside a pattern, * and ? are copied as they are.
         {"SELECT * FROM t WHERE a = \"*?\"", "SELECT * FROM t WHERE a = \"*?\""},
-        // Only the spelling saved queries use is converted.
-        {"SELECT * FROM t WHERE a LIKE \"A*\"", "SELECT * FROM t WHERE a LIKE \"A*\""},
+        // LIKE in any letter case, with any blanks before its pattern, in
+        // either quote: the query runs by name with these wildcards too.
+        {"SELECT * FROM t WHERE a LIKE \"A*\"", "SELECT * FROM t WHERE a LIKE \"A%\""},
+        {"SELECT * FROM t WHERE a like   'x?' or b lIkE\t\"*\"",
+         "SELECT * FROM t WHERE a like   'x_' or b lIkE\t\"%\""},
         // A doubled quote belongs to the pattern; the text after it is still pattern.
         {"SELECT * FROM t WHERE a Like \"x\"\"*\" AND b = \"*\"",
          "SELECT * FROM t WHERE a Like \"x\"\"%\" AND b = \"*\""},
@@ -46,9 +49,17 @@ TEST(ConnectionStrings, AreWrittenExactlyAsTheProvidersExpect) {
     const QString ace = kAceProvider;
     EXPECT_EQ(userConnectionString(ace, "/d/a.mdb"),
               "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;Persist Security Info=False");
-    EXPECT_EQ(userConnectionStringWithPassword(ace, "/d/a.mdb", "p;w"),
+    EXPECT_EQ(userConnectionStringWithPassword(ace, "/d/a.mdb", "p w=1"),
               "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;Persist Security "
-              "Info=False;Jet OLEDB:Database Password=p;w");
+              "Info=False;Jet OLEDB:Database Password=p w=1");
+    // A typed password that holds ";" or starts with a quote is written in
+    // quotes, so it reads back as typed and can never add items of its own.
+    EXPECT_EQ(userConnectionStringWithPassword(ace, "/d/a.mdb", "p;Data Source=/x.mdb"),
+              "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;Persist Security "
+              "Info=False;Jet OLEDB:Database Password=\"p;Data Source=/x.mdb\"");
+    EXPECT_EQ(catalogueConnectionString(ace, "/d/a.mdb", "\"pw\""),
+              "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;Jet OLEDB:Database "
+              "Password='\"pw\"'");
     EXPECT_EQ(catalogueConnectionString(ace, "/d/a.mdb", ""),
               "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.mdb;");
     EXPECT_EQ(

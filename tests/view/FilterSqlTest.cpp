@@ -92,9 +92,12 @@ TEST(BuildFilteredSql, SavedQueryJoinsItsOwnWhereAndKeepsItsOrderUnlessSorted) {
     ShownObject withWhere{QStringLiteral("Q"), true,
                           QStringLiteral("SELECT * FROM [会員] WHERE [区分] = 1 ORDER BY [氏名]")};
     EXPECT_EQ(buildFilteredSql(ds, withWhere, QString()),
-              QStringLiteral("SELECT * FROM [会員] WHERE ([年齢] > 30) And [区分] = 1 ORDER BY [氏名]"));
-    EXPECT_EQ(buildFilteredSql(ds, withWhere, QStringLiteral(" ORDER BY [年齢] DESC")),
-              QStringLiteral("SELECT * FROM [会員] WHERE ([年齢] > 30) And [区分] = 1  ORDER BY [年齢] DESC"));
+              QStringLiteral(
+                  "SELECT * FROM [会員] WHERE ([年齢] > 30) And ([区分] = 1) ORDER BY [氏名]"));
+    EXPECT_EQ(
+        buildFilteredSql(ds, withWhere, QStringLiteral(" ORDER BY [年齢] DESC")),
+        QStringLiteral(
+            "SELECT * FROM [会員] WHERE ([年齢] > 30) And ([区分] = 1)  ORDER BY [年齢] DESC"));
 
     FieldDescriptorList none{TFieldDescriptor(QStringLiteral("年齢"), 3)};
     EXPECT_EQ(buildFilteredSql(none, withWhere, QString()), withWhere.querySql);
@@ -102,13 +105,48 @@ TEST(BuildFilteredSql, SavedQueryJoinsItsOwnWhereAndKeepsItsOrderUnlessSorted) {
               QStringLiteral("SELECT * FROM [会員] ORDER BY [年齢]"));
 }
 
+TEST(BuildFilteredSql, SavedQueryConditionKeepsItsOrAndClausesAreFoundInAnyCase) {
+    FieldDescriptorList tall{filtered(QStringLiteral("身長"), 6, 5, QStringLiteral("180"))};
+    auto build = [&](const char* query, const QString& order = QString()) {
+        return buildFilteredSql(tall, {QStringLiteral("Q"), true, QString::fromUtf8(query)}, order);
+    };
+    EXPECT_EQ(build("SELECT * FROM [会員] WHERE [年会費] = 3000 OR [年会費] = 12000"),
+              QStringLiteral("SELECT * FROM [会員] WHERE ([身長] > 180) And ([年会費] = 3000 OR "
+                             "[年会費] = 12000)"));
+    EXPECT_EQ(
+        build("select * from [会員] where [区分] = 1 or [区分] = 2 order by [氏名]"),
+        QStringLiteral("select * from [会員] where ([身長] > 180) And ([区分] = 1 or [区分] = "
+                       "2) order by [氏名]"));
+    EXPECT_EQ(build("select * from [会員] where [区分] = 1 order by [氏名]", " ORDER BY [身長]"),
+              QStringLiteral(
+                  "select * from [会員] where ([身長] > 180) And ([区分] = 1)  ORDER BY [身長]"));
+    // The filter goes before the grouping, never after it.
+    EXPECT_EQ(
+        build("SELECT [区分], [身長] FROM [会員] Group By [区分], [身長] Having count(*) > 1"),
+        QStringLiteral("SELECT [区分], [身長] FROM [会員] WHERE [身長] > 180 Group By [区分], "
+                       "[身長] Having count(*) > 1"));
+    EXPECT_EQ(
+        build("SELECT [区分] FROM [会員] WHERE [区分] > 0 GROUP BY [区分]"),
+        QStringLiteral(
+            "SELECT [区分] FROM [会員] WHERE ([身長] > 180) And ([区分] > 0) GROUP BY [区分]"));
+    // Words inside names, values and subqueries are not the query's clauses.
+    EXPECT_EQ(
+        build("SELECT [where], \"order by\" FROM [会員] WHERE [ID] IN (SELECT [ID] FROM [x] "
+              "WHERE [a] = 1 ORDER BY [a] LIMIT 3) ORDER BY [ID]"),
+        QStringLiteral("SELECT [where], \"order by\" FROM [会員] WHERE ([身長] > 180) And ([ID] "
+                       "IN (SELECT [ID] FROM [x] WHERE [a] = 1 ORDER BY [a] LIMIT 3)) ORDER "
+                       "BY [ID]"));
+    EXPECT_EQ(build("SELECT * FROM [Orderly]"),
+              QStringLiteral("SELECT * FROM [Orderly] WHERE [身長] > 180"));
+}
+
 TEST(BuildFilteredSql, LongSavedQueryIsNeverCut) {
     QString longWhere = QStringLiteral("SELECT * FROM [T] WHERE [A] IN (") +
                         QStringLiteral("1,").repeated(3000) + QStringLiteral("2)");
     FieldDescriptorList ds{filtered(QStringLiteral("B"), 3, 3, QStringLiteral("1"))};
     QString sql = buildFilteredSql(ds, {QStringLiteral("Q"), true, longWhere}, QString());
-    EXPECT_TRUE(sql.endsWith(QStringLiteral("1,2)"))) << sql.right(20).toStdString();
-    EXPECT_EQ(sql.size(), longWhere.size() + QStringLiteral("([B] = 1) And ").size());
+    EXPECT_TRUE(sql.endsWith(QStringLiteral("1,2))"))) << sql.right(20).toStdString();
+    EXPECT_EQ(sql.size(), longWhere.size() + QStringLiteral("([B] = 1) And ()").size());
 }
 
 TEST(SortClause, PrimaryReplacesSecondaryAppendsNoneKeeps) {
@@ -119,6 +157,17 @@ TEST(SortClause, PrimaryReplacesSecondaryAppendsNoneKeeps) {
     EXPECT_EQ(applySortChoice(o, QStringLiteral("x"), SortDirection::None, true), o);
     EXPECT_EQ(applySortChoice(o, QStringLiteral("住所"), SortDirection::Descending, false),
               QStringLiteral(" ORDER BY [住所] DESC"));
+}
+
+TEST(Suggestions, QueryClausesAreFoundInAnyLetterCase) {
+    const ShownObject lower{
+        QStringLiteral("Q"), true,
+        QStringLiteral("select * from [会員] where [区分] = 1 order by [氏名]")};
+    EXPECT_EQ(planSuggestions(24, QStringLiteral("氏名"), lower).sql,
+              QStringLiteral("SELECT DISTINCT [氏名] from [会員] where [区分] = 1 "));
+    const ShownObject grouped{QStringLiteral("Q"), true,
+                              QStringLiteral("select [区分] from [会員] group by [区分]")};
+    EXPECT_FALSE(planSuggestions(3, QStringLiteral("区分"), grouped).openDialog);
 }
 
 TEST(Suggestions, TablesAskDistinctValuesQueriesBorrowTheirFromPart) {

@@ -191,6 +191,25 @@ TEST_F(OpenDatabase, ProtectedDatabaseAsksOnceAndKeepsTheRightPassword) {
     EXPECT_EQ(form->GetPrimaryKeyFields(path, "会員", keys), 1);
 }
 
+TEST_F(OpenDatabase, PasswordsThatLookLikeConnectionStringSyntaxOpenAsTyped) {
+    // Set as tesmora-sql --set-password sets them; typed at the prompt.
+    for (const QString password :
+         {QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
+          QStringLiteral("a;Data Source=/elsewhere.mdb"), QStringLiteral(" \"both'; ")}) {
+        const QString path = dir.file(QStringLiteral("p%1.mdb").arg(qHash(password)));
+        makeDatabase(path, kMembers, password);
+        services.answerNextDialog(typePassword(password));
+        openWithDialog(path);
+        EXPECT_TRUE(services.messages.empty())
+            << password.toStdString() << ": " << services.messageTexts().join("; ").toStdString();
+        EXPECT_EQ(form->DatabasePath, path) << password.toStdString();
+        EXPECT_EQ(form->DatabasePassword, password);
+        QStringList keys;
+        EXPECT_EQ(form->GetPrimaryKeyFields(path, "会員", keys), 1) << password.toStdString();
+        services.clearRecords();
+    }
+}
+
 TEST_F(OpenDatabase, WrongOrCancelledPasswordEndsClosedEvenAfterAnOpenDatabase) {
     const QString open = dir.file("open.mdb");
     const QString locked = dir.file("locked.mdb");
