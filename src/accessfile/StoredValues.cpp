@@ -52,7 +52,9 @@ std::optional<QDateTime> dateTimeFromDays(double days) {
     }
     const QDate date = QDate(1899, 12, 30).addDays(dayCount);
     if (!date.isValid() || date.year() < 100 || date.year() > 9999) return std::nullopt;
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms)));
+    // Kept as wall-clock fields: a local time would pass through the time
+    // zone (slow, and a time in a daylight-saving gap would move).
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms)), Qt::UTC);
 }
 
 namespace {

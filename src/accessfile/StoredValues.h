@@ -20,8 +20,9 @@ float singleAt(const unsigned char* p);
 
 // A date-time is a day count from 1899-12-30; before that day the whole part
 // is negative while the fraction still counts forward from midnight
-// (-1.25 is 1899-12-29 06:00). Times are kept to the millisecond. nullopt for
-// a number outside the years 100 to 9999 (or not finite).
+// (-1.25 is 1899-12-29 06:00). Times are kept to the millisecond, as
+// wall-clock fields in a UTC QDateTime (no time zone applies). nullopt for a
+// number outside the years 100 to 9999 (or not finite).
 std::optional<QDateTime> dateTimeFromDays(double days);
 
 // Currency is a 64-bit integer in ten-thousandths. The double nearest to

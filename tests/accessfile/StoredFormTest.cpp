@@ -24,7 +24,12 @@ TEST(StoredDates, DayCountsBeforeAndAfter1899CountTheTimeForward) {
         {44999.99999999999, QDateTime(QDate(2023, 3, 15), QTime(0, 0))},
         {-657434.0, QDateTime(QDate(100, 1, 1), QTime(0, 0))},
     };
-    for (const Case& c : cases) EXPECT_EQ(stored::dateTimeFromDays(c.days), c.expected) << c.days;
+    for (const Case& c : cases) {
+        const auto dt = stored::dateTimeFromDays(c.days);
+        ASSERT_TRUE(dt) << c.days;
+        EXPECT_EQ(dt->date(), c.expected.date()) << c.days;
+        EXPECT_EQ(dt->time(), c.expected.time()) << c.days;
+    }
     EXPECT_FALSE(stored::dateTimeFromDays(-700000.0));
     EXPECT_FALSE(stored::dateTimeFromDays(3e6));
     EXPECT_FALSE(stored::dateTimeFromDays(std::nan("")));
