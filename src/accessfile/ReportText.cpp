@@ -141,7 +141,12 @@ QString reportText(const Report& report) {
     QStringList carried, left;
     for (const ReportEntry& e : report.entries) {
         const bool isCarried = e.kind == Kind::TableCarried || e.kind == Kind::QueryCarried;
-        (isCarried ? carried : left) << QStringLiteral("  ") + describe(e);
+        QString line = QStringLiteral("  ") + describe(e);
+        // A query left behind keeps its text here, so it can be made anew.
+        if (e.kind == Kind::QueryNotCarried && !e.sql.trimmed().isEmpty())
+            line += QStringLiteral("\n      SQL: ") +
+                    e.sql.trimmed().replace(QLatin1Char('\n'), QStringLiteral("\n           "));
+        (isCarried ? carried : left) << line;
     }
     QString text = QStringLiteral("Accessファイルの変換報告\n");
     text += QStringLiteral("元のファイル: %1 (%2)\n").arg(report.source, formatName(report.format));
