@@ -78,35 +78,14 @@ TEST(StoredText, CompressedAndPlainUtf16KeepEveryCharacter) {
     EXPECT_EQ(stored::guidText(guid), QStringLiteral("{12345678-9ABC-DEF0-0102-030405060708}"));
 }
 
-TEST(ColumnPlans, AccessTypesMapOntoOurs) {
-    struct Case {
-        int type;
-        int size;
-        Format format;
-        QString expected;
-    };
-    const Case cases[] = {
-        {kText, 100, Format::Jet4, QStringLiteral("NCHAR(50)")},
-        {kText, 50, Format::Jet3, QStringLiteral("NCHAR(50)")},
-        {kMemo, 0, Format::Jet4, QStringLiteral("MEMO")},
-        {kByte, 1, Format::Jet4, QStringLiteral("BYTE")},
-        {kInt, 2, Format::Jet4, QStringLiteral("SMALLINT")},
-        {kLong, 4, Format::Jet4, QStringLiteral("INTEGER")},
-        {kFloat, 4, Format::Jet4, QStringLiteral("DOUBLE")},
-        {kDouble, 8, Format::Jet4, QStringLiteral("DOUBLE")},
-        {kMoney, 8, Format::Jet4, QStringLiteral("CURRENCY")},
-        {kDateTime, 8, Format::Ace, QStringLiteral("TIMESTAMP")},
-        {kBool, 0, Format::Jet4, QStringLiteral("BIT")},
-        {kRepId, 16, Format::Jet4, QStringLiteral("GUID")},
-    };
-    for (const Case& c : cases) {
-        Column col;
-        col.type = c.type;
-        col.size = c.size;
-        const ColumnPlan p = planColumn(col, c.format, false);
-        EXPECT_TRUE(p.carried);
-        EXPECT_EQ(p.type, c.expected) << c.type;
-    }
+// The choices the sample files do not exercise; the rest of the mapping is
+// checked on converted files.
+TEST(ColumnPlans, WidthsDecimalsAndColumnsLeftBehind) {
+    Column text;
+    text.type = kText;
+    text.size = 50;
+    EXPECT_EQ(planColumn(text, Format::Jet3, false).type, QStringLiteral("NCHAR(50)"));
+    EXPECT_EQ(planColumn(text, Format::Jet4, false).type, QStringLiteral("NCHAR(25)"));
     Column counter;
     counter.type = kLong;
     counter.autoNumber = true;
