@@ -78,6 +78,10 @@ int run(QApplication& application, platform::QtServices& services) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Without TZ the C library looks at /etc/localtime again for every date
+    // it converts (a list of a hundred thousand dates would stat the file a
+    // hundred thousand times); naming the same file lets it keep what it read.
+    if (qEnvironmentVariableIsEmpty("TZ")) qputenv("TZ", ":/etc/localtime");
     Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tesmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));

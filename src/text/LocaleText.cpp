@@ -10,12 +10,38 @@ namespace text {
 
 QString shortDateFormat() { return QStringLiteral("yyyy/MM/dd"); }
 
-QString formatShortDate(const QDate& d) { return d.toString(shortDateFormat()); }
+namespace {
+
+void putDigits(QChar* at, int value, int digits) {
+    for (int i = digits - 1; i >= 0; --i, value /= 10) at[i] = QChar(u'0' + value % 10);
+}
+
+}  // namespace
+
+// Written digit by digit: lists and grids format a date per cell, and going
+// through the locale's general formatter costs more than reading the row.
+QString formatShortDate(const QDate& d) {
+    if (!d.isValid() || d.year() < 1 || d.year() > 9999) return d.toString(shortDateFormat());
+    QString s(10, QLatin1Char('/'));
+    putDigits(s.data(), d.year(), 4);
+    putDigits(s.data() + 5, d.month(), 2);
+    putDigits(s.data() + 8, d.day(), 2);
+    return s;
+}
 
 QString formatDateTime(const QDateTime& dt) {
     QString s = formatShortDate(dt.date());
     QTime t = dt.time();
-    if (t.isValid() && t != QTime(0, 0)) s += QLatin1Char(' ') + t.toString(QStringLiteral("H:mm:ss"));
+    if (t.isValid() && t != QTime(0, 0)) {
+        // " H:mm:ss"
+        const int hourDigits = t.hour() >= 10 ? 2 : 1;
+        QString time(1 + hourDigits + 6, QLatin1Char(':'));
+        time[0] = QLatin1Char(' ');
+        putDigits(time.data() + 1, t.hour(), hourDigits);
+        putDigits(time.data() + 2 + hourDigits, t.minute(), 2);
+        putDigits(time.data() + 5 + hourDigits, t.second(), 2);
+        s += time;
+    }
     return s;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "db/Db.h"
+#include "output/MainWindowState.h"
 #include "platform/Services.h"
 #include "view/FieldDescriptor.h"
 
@@ -28,6 +29,8 @@ class QStatusBar;
 class QTableView;
 class QToolButton;
 class TForm15;
+class TForm4;
+class TForm58;
 class TForm6;
 namespace view {
 class RecordGrid;
@@ -40,7 +43,7 @@ struct MemoEditorEntry {
     QPointer<QDialog> editor;
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public output::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -124,6 +127,9 @@ public:
 
     // The password prompt; created by start-up, not owned here.
     TForm15* Form15 = nullptr;
+    // List output; created on first use unless set before (tests hand in
+    // one that prints to PDF). Owned by this window.
+    TForm4* Form4 = nullptr;
 
     // --- Life cycle ---------------------------------------------------------
     void FormCreate();
@@ -176,6 +182,13 @@ public:
     void SpeedButton8Click();   // 終了
     void SpeedButton13Click();  // 雛形編集
     void SpeedButton17Click();  // ﾃﾞｰﾀ集計
+
+    // --- What the output windows read (TForm1ListOutput.cpp) ----------------
+    db::Connection& userConnection() override;
+    QString shownSql() const override;
+    int gridColumnWidth(int column) const override;
+    QString excelProgId() const override;
+    QString excelFilter() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;
