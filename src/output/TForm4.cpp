@@ -269,7 +269,7 @@ void TForm4::SpeedButton6Click() {
     excel::TUGExcel excel(mainWindow_.excelProgId());
     if (!platform::runGuarded(services_, this, [&] { excel.OpenBook(files.first(), true); }))
         return;
-    if (excel::window::showAbove(*Form20, excel, this) != QDialog::Accepted) {
+    if (excel::window::showAbove(services_, *Form20, excel, this) != QDialog::Accepted) {
         excel.CloseBook(true);
         return;
     }

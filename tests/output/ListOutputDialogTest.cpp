@@ -14,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTimer>
 #include <QToolButton>
 
 #include "ListFixtures.h"
@@ -240,18 +239,19 @@ TEST_F(ListOutputDialog, ExcelWritesIntoTheSheetTheUserActivated) {
         checkOnly(f, {QStringLiteral("ID"), QStringLiteral("氏名"), QStringLiteral("郵便番号")});
         services.answerNextOpen({book});
         bool floated = false;
-        QTimer::singleShot(0, [&] {
+        services.answerNextDialog([&](QDialog& d) {
             excel::window::SheetWindow* sheet = shownSheet();
             ASSERT_NE(sheet, nullptr);
-            EXPECT_TRUE(f.Form20->isVisible());
+            EXPECT_EQ(&d, f.Form20);
             EXPECT_FALSE(f.isEnabled());
-            EXPECT_EQ(f.Form20->windowTitle(), QStringLiteral("書き込みシートの選択"));
+            EXPECT_EQ(d.windowTitle(), QStringLiteral("書き込みシートの選択"));
             sheet->findChild<QTabBar*>(QStringLiteral("SheetTabs"))->setCurrentIndex(1);
             floated = true;
             f.Form20->SpeedButton1->click();
         });
         f.SpeedButton6->click();
         EXPECT_TRUE(floated);
+        EXPECT_EQ(services.floatingShown, QStringList{QStringLiteral("Form20")});
         EXPECT_EQ(lastMessage(), QStringLiteral("保存が終わりました"));
         EXPECT_EQ(lastCaption(), QStringLiteral("報告"));
         EXPECT_EQ(shownSheet(), nullptr);
@@ -275,7 +275,7 @@ TEST_F(ListOutputDialog, ExcelCancelledOrBrokenOffLeavesTheWorkbookAsItWas) {
     const QByteArray before = digest(book);
     inDialog([&](TForm4& f) {
         services.answerNextOpen({book});
-        QTimer::singleShot(0, [&] { f.Form20->SpeedButton2->click(); });
+        services.answerNextDialog([&](QDialog&) { f.Form20->SpeedButton2->click(); });
         f.SpeedButton6->click();
         EXPECT_TRUE(services.messages.empty());
         EXPECT_EQ(shownSheet(), nullptr);
@@ -284,7 +284,7 @@ TEST_F(ListOutputDialog, ExcelCancelledOrBrokenOffLeavesTheWorkbookAsItWas) {
         // The user closes the workbook's window before answering: nothing
         // can be written, and the book is not saved half-written.
         services.answerNextOpen({book});
-        QTimer::singleShot(0, [&] {
+        services.answerNextDialog([&](QDialog&) {
             shownSheet()->close();
             f.Form20->SpeedButton1->click();
         });
