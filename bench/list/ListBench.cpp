@@ -3,6 +3,8 @@
 // the same query piped through iconv into CP932, then the same records as a
 // printed list into a PDF; wall and CPU time of each (CSV: best of three
 // runs; the PDF, which takes long, once).
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,9 +14,6 @@
 #include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <functional>
 
@@ -101,10 +100,15 @@ void makeDatabase(const QString& path, int rows) {
         insert.addParameter(i, db::ParamType::Integer);
         insert.addParameter(QStringLiteral("山田 太郎%1").arg(i), db::ParamType::Text);
         insert.addParameter(QStringLiteral("ヤマダ タロウ"), db::ParamType::Text);
-        insert.addParameter(QStringLiteral("060-%1").arg(i % 10000, 4, 10, QLatin1Char('0')), db::ParamType::Text);
-        insert.addParameter(QStringLiteral("北海道札幌市中央区北%1条西%2丁目").arg(i % 30).arg(i % 20), db::ParamType::Text);
-        insert.addParameter(QStringLiteral("011-222-%1").arg(i % 10000, 4, 10, QLatin1Char('0')), db::ParamType::Text);
-        insert.addParameter(QDateTime(QDate(1950, 1, 1).addDays(i % 20000), QTime(0, 0)), db::ParamType::DateTime);
+        insert.addParameter(QStringLiteral("060-%1").arg(i % 10000, 4, 10, QLatin1Char('0')),
+                            db::ParamType::Text);
+        insert.addParameter(
+            QStringLiteral("北海道札幌市中央区北%1条西%2丁目").arg(i % 30).arg(i % 20),
+            db::ParamType::Text);
+        insert.addParameter(QStringLiteral("011-222-%1").arg(i % 10000, 4, 10, QLatin1Char('0')),
+                            db::ParamType::Text);
+        insert.addParameter(QDateTime(QDate(1950, 1, 1).addDays(i % 20000), QTime(0, 0)),
+                            db::ParamType::DateTime);
         insert.addParameter(double(i % 100) * 100.0, db::ParamType::Float);
         insert.addParameter(150.0 + (i % 500) / 10.0, db::ParamType::Float);
         insert.addParameter(i % 3 != 0, db::ParamType::Boolean);
@@ -114,8 +118,9 @@ void makeDatabase(const QString& path, int rows) {
 }
 
 void row(const char* what, const Timing& t, double units, const char* unit) {
-    std::printf("%-44s %9.0f ms wall %9.0f ms CPU   %9.0f %s/s (wall)  %9.0f %s/s (CPU)\n", what, t.wallMs,
-                t.cpuMs, units / (t.wallMs / 1000.0), unit, units / (t.cpuMs / 1000.0), unit);
+    std::printf("%-44s %9.0f ms wall %9.0f ms CPU   %9.0f %s/s (wall)  %9.0f %s/s (CPU)\n", what,
+                t.wallMs, t.cpuMs, units / (t.wallMs / 1000.0), unit, units / (t.cpuMs / 1000.0),
+                unit);
 }
 
 }  // namespace
@@ -139,9 +144,11 @@ int main(int argc, char** argv) {
     std::printf("%d records of 10 columns written in %lld ms\n\n", rows, t.elapsed());
 
     const QString csv = dir.filePath(QStringLiteral("list.csv"));
-    const Timing ours = bestOf(3, tool, {database, QStringLiteral("名簿"), QStringLiteral("--csv"), csv});
-    const QString shell = QStringLiteral("sqlite3 -csv -header '%1' 'SELECT * FROM [名簿]' | iconv -t CP932 > '%2'")
-                              .arg(database, dir.filePath(QStringLiteral("reference.csv")));
+    const Timing ours =
+        bestOf(3, tool, {database, QStringLiteral("名簿"), QStringLiteral("--csv"), csv});
+    const QString shell =
+        QStringLiteral("sqlite3 -csv -header '%1' 'SELECT * FROM [名簿]' | iconv -t CP932 > '%2'")
+            .arg(database, dir.filePath(QStringLiteral("reference.csv")));
     const Timing reference = bestOf(3, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shell});
 
     db::Connection c;
@@ -169,7 +176,8 @@ int main(int argc, char** argv) {
                                          QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
         pages = output::printList(writer, 96, columns, records).pages;
     });
-    const Timing printedTool = bestOf(1, tool, {database, QStringLiteral("名簿"), QStringLiteral("--pdf"), pdf});
+    const Timing printedTool =
+        bestOf(1, tool, {database, QStringLiteral("名簿"), QStringLiteral("--pdf"), pdf});
     std::printf("Printed list into a PDF (A4, 1200 dpi, %d pages)\n", pages);
     row("  tesmora-list --pdf (whole program)", printedTool, pages, "pg");
     row("  printList in process", printed, pages, "pg");

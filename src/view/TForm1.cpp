@@ -45,6 +45,7 @@ TForm1::TForm1(platform::Services& services, const QString& programFolder, QWidg
     ProgramFolder = programFolder;
     buildControls();
     wireGrid();
+    wireEditing();
     FormCreate();
 }
 

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "db/Db.h"
@@ -130,6 +131,11 @@ public:
     // List output; created on first use unless set before (tests hand in
     // one that prints to PDF). Owned by this window.
     TForm4* Form4 = nullptr;
+    // The URL search window of "URL名貼付け"; created on first use unless set
+    // before (tests hand in one with their own browser). Owned by this window.
+    TForm58* Form58 = nullptr;
+    // The file dialog of "ファイル名貼付け": any file, no filter.
+    platform::FileDialogRequest OpenDialog2;
 
     // --- Life cycle ---------------------------------------------------------
     void FormCreate();
@@ -175,6 +181,18 @@ public:
     QList<int> SelectedRows() const;
     TForm6* Form6 = nullptr;  // the field-settings dialog, owned by this window
 
+    // --- Record editing (TForm1Editing.cpp) ---------------------------------
+    void SpeedButton18Click();  // ﾃﾞｰﾀ追加
+    void SpeedButton6Click();   // ﾃﾞｰﾀ削除
+    void SpeedButton7Click();   // ﾃﾞｰﾀ戻す
+
+    // --- Clipboard and name pasting (TForm1Paste.cpp) -----------------------
+    void SpeedButton10Click();  // コピー
+    void SpeedButton11Click();  // 貼付け
+    void SpeedButton19Click();  // フォルダ名貼付け
+    void SpeedButton15Click();  // ファイル名貼付け
+    void SpeedButton16Click();  // URL名貼付け
+
     // --- Toolbar buttons whose windows come with their own jobs -------------
     void SpeedButton3Click();   // 一覧出力
     void SpeedButton4Click();   // 文書登録
@@ -215,6 +233,23 @@ private:
     QStringList distinctValues(const QString& sql);
     int currentGridField() const;
     void openMemoEditor(int column);
+
+    // Record editing and pasting (TForm1Editing.cpp, TForm1Paste.cpp).
+    void wireEditing();
+    // SavedCellText = the text of field column of the current record, which
+    // is remembered with it: "ﾃﾞｰﾀ戻す" writes the text back only there.
+    void captureCellText(int column);
+    bool savedTextBelongsTo(int column) const;
+    void showRecordCount();
+    QVariant freePlaceholderKey(const QString& table, const QString& field, int fieldType);
+    // The current cell when it can take a pasted text (textOnly: a text
+    // field), else -1.
+    int pasteTarget(bool textOnly) const;
+    // Stores text in the current cell as one edit of its own; a refused
+    // write is cancelled and reported.
+    void storeInCell(int column, const QString& text);
+    std::optional<db::DataSet::Bookmark> savedCellRecord_;
+    int savedCellField_ = -1;
     view::RecordModel* gridModel_ = nullptr;
 
     platform::Services& services_;

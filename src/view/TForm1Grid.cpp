@@ -140,7 +140,7 @@ void TForm1::DBGrid1ColEnter() {
         view::columnEnterHint(IsQueryView, modeOf(radioGroupIndex()), f.canModify(), OldFormatDatabase,
                               f.name(), f.dataType(), f.size());
     setPanelText(2, hint.hint);
-    if (hint.captureCellText) SavedCellText = f.asString();
+    if (hint.captureCellText) captureCellText(col);
 }
 
 void TForm1::openMemoEditor(int column) {

@@ -75,7 +75,7 @@ TForm58::TForm58(platform::Services& services, std::unique_ptr<view::PageBrowser
 void TForm58::FormShow() {
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    Edit1->setText(QStringLiteral("－－－検索サイトを起動中－－－"));
+    Edit1->setText(kLoadingText);
     // Let the text be drawn before the browser starts its (slow) first load.
     QApplication::processEvents();
     CppWebBrowser1->goSearchPage();

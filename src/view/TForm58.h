@@ -22,6 +22,9 @@ public:
     // Starts each showing at the search page.
     void FormShow();
 
+    // What the address box says until the first page has arrived.
+    inline static const QString kLoadingText = QStringLiteral("－－－検索サイトを起動中－－－");
+
     QLineEdit* Edit1;
 
 private:

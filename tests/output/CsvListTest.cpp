@@ -29,7 +29,9 @@ protected:
         fields.open();
         all = output::allColumns(fields);
     }
-    output::ListRecords records() { return {connection, fields.commandText(), fields.recordCount()}; }
+    output::ListRecords records() {
+        return {connection, fields.commandText(), fields.recordCount()};
+    }
     std::vector<output::ListColumn> pick(std::initializer_list<int> indexes) {
         std::vector<output::ListColumn> out;
         for (int i : indexes) out.push_back(all[size_t(i)]);
@@ -62,7 +64,8 @@ TEST_F(CsvList, QuotesOnlyTheValuesThatNeedItAndLeavesEveryOtherLineAsItIs) {
     const QByteArray expected = text::toCp932(QStringLiteral(
         "ID,氏名,住所,郵便番号,入会日,会費,有効,備考\r\n"
         "1,山田 太郎,東京都千代田区,0600001,2024/04/01,1500,True,\r\n"
-        "2,\"佐藤, 花子\",\"大阪府\"\"北区\"\"\",5300001,2024/03/05 9:30:00,12.5,False,\"一行目\r\n二行目\"\r\n"
+        "2,\"佐藤, 花子\",\"大阪府\"\"北区\"\"\",5300001,2024/03/05 "
+        "9:30:00,12.5,False,\"一行目\r\n二行目\"\r\n"
         "3,鈴木 一郎,,,,,,備考のみ\r\n"
         "4,高橋 ①,札幌市～中央区,0640941,1999/12/31,0,True,\r\n"
         "5,田中 次郎,名古屋市,4600001,2024/01/15,3000,False,　全角空白で始まる\r\n"));
@@ -108,7 +111,8 @@ TEST_F(CsvList, UnencodableCharacterIsReportedAndTheOldFileStays) {
         EXPECT_EQ(e.character, char32_t(0x1F600));
     }
     EXPECT_EQ(bytes(path), QByteArray("old contents\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "a temporary file was left";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "a temporary file was left";
 
     // UTF-8 holds it; the mark tells other tools the encoding.
     EXPECT_EQ(output::writeCsvList(path, records(), pick({0, 2}), CsvEncoding::Utf8WithBom), 5);
@@ -128,8 +132,10 @@ TEST_F(CsvList, FileThatCannotBeCreatedIsRefused) {
 
 TEST(CsvFileName, AlwaysEndsInCsv) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/tmp/名簿.txt", "/tmp/名簿.csv"}, {"/tmp/名簿", "/tmp/名簿.csv"},
-        {"/tmp/a.b/名簿", "/tmp/a.b/名簿.csv"}, {"/tmp/名簿.CSV", "/tmp/名簿.csv"},
+        {"/tmp/名簿.txt", "/tmp/名簿.csv"},
+        {"/tmp/名簿", "/tmp/名簿.csv"},
+        {"/tmp/a.b/名簿", "/tmp/a.b/名簿.csv"},
+        {"/tmp/名簿.CSV", "/tmp/名簿.csv"},
         {"/tmp/名簿.2024.xlsx", "/tmp/名簿.2024.csv"}};
     for (const auto& [in, out] : cases)
         EXPECT_EQ(output::csvFileName(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;

@@ -15,9 +15,10 @@ void writeListDatabase(const QString& path, const std::vector<Row>& rows) {
     c.setConnectionString(
         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\"").arg(path));
     c.open();
-    c.execute(QStringLiteral("CREATE TABLE [名簿] (ID COUNTER PRIMARY KEY, 氏名 NCHAR(20), "
-                             "住所 NCHAR(40), 郵便番号 NCHAR(8), 入会日 TIMESTAMP, 会費 CURRENCY, "
-                             "有効 BIT, 備考 MEMO)"));
+    c.execute(
+        QStringLiteral("CREATE TABLE [名簿] (ID COUNTER PRIMARY KEY, 氏名 NCHAR(20), "
+                       "住所 NCHAR(40), 郵便番号 NCHAR(8), 入会日 TIMESTAMP, 会費 CURRENCY, "
+                       "有効 BIT, 備考 MEMO)"));
     db::Command insert(c);
     insert.setCommandText(
         QStringLiteral("INSERT INTO [名簿] (氏名, 住所, 郵便番号, 入会日, 会費, 有効, 備考) "
@@ -45,7 +46,8 @@ std::vector<Row> sampleRows() {
          "一行目\r\n二行目"},
         {"3", "鈴木 一郎", "", "", "", "", "", "備考のみ"},
         {"4", "高橋 ①", "札幌市～中央区", "0640941", "1999/12/31", "0", "True", ""},
-        {"5", "田中 次郎", "名古屋市", "4600001", "2024/01/15", "3000", "False", "　全角空白で始まる"},
+        {"5", "田中 次郎", "名古屋市", "4600001", "2024/01/15", "3000", "False",
+         "　全角空白で始まる"},
     };
 }
 
@@ -72,7 +74,8 @@ QJsonArray readCsvWithPython(const QString& path, const QString& encoding) {
 
 QStringList texts(const QJsonValue& array) {
     QStringList out;
-    for (const QJsonValue& v : array.toArray()) out << (v.isNull() ? QStringLiteral("-") : v.toString());
+    for (const QJsonValue& v : array.toArray())
+        out << (v.isNull() ? QStringLiteral("-") : v.toString());
     return out;
 }
 

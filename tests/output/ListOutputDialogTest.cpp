@@ -61,13 +61,14 @@ protected:
     static QStringList checkedNames(TForm4& f) {
         QStringList names;
         for (int i = 0; i < f.CheckListBox1->count(); ++i)
-            if (f.CheckListBox1->item(i)->checkState() == Qt::Checked) names << f.CheckListBox1->item(i)->text();
+            if (f.CheckListBox1->item(i)->checkState() == Qt::Checked)
+                names << f.CheckListBox1->item(i)->text();
         return names;
     }
     static void checkOnly(TForm4& f, const QStringList& names) {
         for (int i = 0; i < f.CheckListBox1->count(); ++i)
-            f.CheckListBox1->item(i)->setCheckState(names.contains(f.CheckListBox1->item(i)->text()) ? Qt::Checked
-                                                                                                   : Qt::Unchecked);
+            f.CheckListBox1->item(i)->setCheckState(
+                names.contains(f.CheckListBox1->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
     }
     // The dialog is back in working order after an output.
     void expectRestored(TForm4& f) {
@@ -76,8 +77,12 @@ protected:
         EXPECT_TRUE(f.Label2->isHidden());
         EXPECT_TRUE(f.ProgressBar1->isHidden());
     }
-    QString lastMessage() const { return services.messages.empty() ? QString() : services.messages.back().text; }
-    QString lastCaption() const { return services.messages.empty() ? QString() : services.messages.back().caption; }
+    QString lastMessage() const {
+        return services.messages.empty() ? QString() : services.messages.back().text;
+    }
+    QString lastCaption() const {
+        return services.messages.empty() ? QString() : services.messages.back().caption;
+    }
 
     testsupport::TempDir dir;
     QString database;
@@ -105,7 +110,8 @@ TEST_F(ListOutputDialog, RefusedWithoutADatabase) {
 TEST_F(ListOutputDialog, FieldsAllCheckedAtFirstAndNoOutputWithoutOne) {
     inDialog([&](TForm4& f) {
         EXPECT_EQ(f.windowTitle(), QStringLiteral("データの一覧出力"));
-        EXPECT_EQ(checkedNames(f), QStringList({"ID", "氏名", "住所", "郵便番号", "入会日", "会費", "有効", "備考"}));
+        EXPECT_EQ(checkedNames(f), QStringList({"ID", "氏名", "住所", "郵便番号", "入会日", "会費",
+                                                "有効", "備考"}));
         EXPECT_EQ(f.CheckListBox1->item(4)->data(Qt::UserRole).toInt(), 11);
         EXPECT_EQ(f.SpeedButton1->toolTip(), QStringLiteral("CSVファイルに保存"));
         f.SpeedButton5->click();
@@ -160,12 +166,14 @@ TEST_F(ListOutputDialog, CsvFollowsTheGridsFilterAndOrderAndEndsInCsv) {
 }
 
 TEST_F(ListOutputDialog, CsvThatCannotBeWrittenIsReportedAndTheDialogComesBack) {
-    form->ADOConnection1.execute(QStringLiteral("UPDATE [名簿] SET [氏名] = \"絵文字😀\" WHERE [ID] = 3"));
+    form->ADOConnection1.execute(
+        QStringLiteral("UPDATE [名簿] SET [氏名] = \"絵文字😀\" WHERE [ID] = 3"));
     const QString target = dir.file(QStringLiteral("名簿.csv"));
     inDialog([&](TForm4& f) {
         services.answerNextSave(target);
         f.SpeedButton1->click();
-        EXPECT_EQ(lastMessage(), QStringLiteral("3件目のデータの「氏名」にShift-JISで保存できない文字があります"));
+        EXPECT_EQ(lastMessage(),
+                  QStringLiteral("3件目のデータの「氏名」にShift-JISで保存できない文字があります"));
         EXPECT_EQ(lastCaption(), QStringLiteral("ファイル保存の中止"));
         expectRestored(f);
         services.answerNextSave(dir.file(QStringLiteral("no/folder/名簿.csv")));
@@ -198,7 +206,8 @@ TEST_F(ListOutputDialog, PrintingPutsEveryPageIntoOneJob) {
     EXPECT_GE(pages, 2);
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("job3.pdf"))));
     const QString all = sheettest::pdfText(pdf);
-    for (int p = 1; p <= pages; ++p) EXPECT_TRUE(all.contains(QStringLiteral("(%1頁)").arg(p))) << p;
+    for (int p = 1; p <= pages; ++p)
+        EXPECT_TRUE(all.contains(QStringLiteral("(%1頁)").arg(p))) << p;
     EXPECT_TRUE(all.contains(QStringLiteral("追加119")));
 }
 
@@ -216,7 +225,9 @@ QString makeBook(const QString& path) {
         "    ws.cell(row=r, column=12, value='古い値')\n"
         "wb.save(sys.argv[1])\n");
     QString out;
-    EXPECT_EQ(exceltest::runProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), program, path}, &out), 0)
+    EXPECT_EQ(exceltest::runProgram(QStringLiteral("/usr/bin/python3"),
+                                    {QStringLiteral("-c"), program, path}, &out),
+              0)
         << out.toStdString();
     return path;
 }
@@ -258,12 +269,15 @@ TEST_F(ListOutputDialog, ExcelWritesIntoTheSheetTheUserActivated) {
         expectRestored(f);
     });
     EXPECT_EQ(services.fileRequests[0].filter, form->ExcelFilter);
-    const QJsonObject got = exceltest::readBack(book, QStringLiteral(
-        "ws = wb['一覧']\n"
-        "print(json.dumps({'head': [ws.cell(row=1, column=c).value for c in range(1, 5)],"
-        " 'first': [ws.cell(row=2, column=c).value for c in range(1, 4)],"
-        " 'rows': ws.max_row, 'old': ws['L1'].value, 'cover': wb['表紙']['A1'].value}))\n"));
-    EXPECT_EQ(listtest::texts(got[QStringLiteral("head")]), QStringList({"ID", "氏名", "郵便番号", "-"}));
+    const QJsonObject got = exceltest::readBack(
+        book,
+        QStringLiteral(
+            "ws = wb['一覧']\n"
+            "print(json.dumps({'head': [ws.cell(row=1, column=c).value for c in range(1, 5)],"
+            " 'first': [ws.cell(row=2, column=c).value for c in range(1, 4)],"
+            " 'rows': ws.max_row, 'old': ws['L1'].value, 'cover': wb['表紙']['A1'].value}))\n"));
+    EXPECT_EQ(listtest::texts(got[QStringLiteral("head")]),
+              QStringList({"ID", "氏名", "郵便番号", "-"}));
     EXPECT_EQ(got[QStringLiteral("first")].toArray()[1].toString(), QStringLiteral("山田 太郎"));
     EXPECT_EQ(got[QStringLiteral("first")].toArray()[2].toString(), QStringLiteral("0600001"));
     EXPECT_TRUE(got[QStringLiteral("old")].isNull());
@@ -295,4 +309,3 @@ TEST_F(ListOutputDialog, ExcelCancelledOrBrokenOffLeavesTheWorkbookAsItWas) {
     });
     EXPECT_EQ(digest(book), before);
 }
-

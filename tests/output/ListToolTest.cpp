@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QJsonArray>
-
 #include <sstream>
 
 #include "ListFixtures.h"
@@ -88,14 +87,16 @@ TEST_F(ListTool, FailuresLeaveTheTargetAsItWas) {
     writeFile(csv, "before\r\n");
     {
         db::Connection c;
-        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\"").arg(database));
+        c.setConnectionString(
+            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\"").arg(database));
         c.open();
         c.execute(QStringLiteral("UPDATE [名簿] SET [備考] = \"♪🎵\" WHERE [ID] = 2"));
     }
     const QList<std::pair<QStringList, QString>> failing = {
         {{dir.file("none.mdb"), listtest::kTable, "--csv", csv}, "no database file"},
         {{database, "会員", "--csv", csv}, "no table or saved query named \"会員\""},
-        {{database, listtest::kTable, "--csv", csv, "--fields", "氏名,年齢"}, "no field named \"年齢\""},
+        {{database, listtest::kTable, "--csv", csv, "--fields", "氏名,年齢"},
+         "no field named \"年齢\""},
         {{database, listtest::kTable, "--csv", csv, "--order", "年齢"}, "no field named \"年齢\""},
         {{database, listtest::kTable, "--csv", csv, "--where", "[氏名] = "}, ""},
         {{database, listtest::kTable, "--csv", csv}, "record 2, field 備考"},
@@ -114,7 +115,8 @@ TEST_F(ListTool, FailuresLeaveTheTargetAsItWas) {
 
 TEST_F(ListTool, PdfAndSheetModes) {
     const QString pdf = dir.file(QStringLiteral("名簿.pdf"));
-    ASSERT_EQ(run({database, listtest::kTable, "--pdf", pdf, "--order", "ID DESC"}), 0) << err.toStdString();
+    ASSERT_EQ(run({database, listtest::kTable, "--pdf", pdf, "--order", "ID DESC"}), 0)
+        << err.toStdString();
     EXPECT_EQ(out, QStringLiteral("target,records,pages\r\n%1,5,1\r\n").arg(pdf));
     const QString text = sheettest::pdfText(pdf);
     EXPECT_TRUE(text.contains(QStringLiteral("(1頁)")));
@@ -122,22 +124,27 @@ TEST_F(ListTool, PdfAndSheetModes) {
 
     const QString book = dir.file(QStringLiteral("名簿.xlsx"));
     QString pyOut;
-    ASSERT_EQ(exceltest::runProgram(QStringLiteral("/usr/bin/python3"),
-                                    {QStringLiteral("-c"),
-                                     QStringLiteral("import sys, openpyxl\nwb = openpyxl.Workbook()\n"
-                                                    "wb.active.title = '一覧'\nwb.save(sys.argv[1])\n"),
-                                     book},
-                                    &pyOut),
-              0)
+    ASSERT_EQ(
+        exceltest::runProgram(QStringLiteral("/usr/bin/python3"),
+                              {QStringLiteral("-c"),
+                               QStringLiteral("import sys, openpyxl\nwb = openpyxl.Workbook()\n"
+                                              "wb.active.title = '一覧'\nwb.save(sys.argv[1])\n"),
+                               book},
+                              &pyOut),
+        0)
         << pyOut.toStdString();
     const QByteArray before = bytes(book);
     EXPECT_EQ(run({database, listtest::kTable, "--sheet", book, "一覧表"}), 1);
     EXPECT_TRUE(err.contains(QStringLiteral("no worksheet named \"一覧表\"")));
     EXPECT_EQ(bytes(book), before);
-    ASSERT_EQ(run({database, listtest::kTable, "--sheet", book, "一覧", "--fields", "氏名", "--where", "[有効] = True"}), 0)
+    ASSERT_EQ(run({database, listtest::kTable, "--sheet", book, "一覧", "--fields", "氏名",
+                   "--where", "[有効] = True"}),
+              0)
         << err.toStdString();
     EXPECT_EQ(out, QStringLiteral("target,records\r\n%1,2\r\n").arg(book));
     const QJsonObject got = exceltest::readBack(
-        book, QStringLiteral("ws = wb['一覧']\nprint(json.dumps({'a': [ws['A1'].value, ws['A2'].value, ws['A3'].value, ws['A4'].value]}))\n"));
-    EXPECT_EQ(listtest::texts(got[QStringLiteral("a")]), QStringList({"氏名", "山田 太郎", "高橋 ①", "-"}));
+        book, QStringLiteral("ws = wb['一覧']\nprint(json.dumps({'a': [ws['A1'].value, "
+                             "ws['A2'].value, ws['A3'].value, ws['A4'].value]}))\n"));
+    EXPECT_EQ(listtest::texts(got[QStringLiteral("a")]),
+              QStringList({"氏名", "山田 太郎", "高橋 ①", "-"}));
 }

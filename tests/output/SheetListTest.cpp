@@ -33,7 +33,9 @@ QString makeWorkbook(const QString& path) {
         "        old.cell(row=r, column=c, value=f'古{r}-{c}')\n"
         "wb.save(sys.argv[1])\n");
     QString out;
-    EXPECT_EQ(exceltest::runProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), program, path}, &out), 0)
+    EXPECT_EQ(exceltest::runProgram(QStringLiteral("/usr/bin/python3"),
+                                    {QStringLiteral("-c"), program, path}, &out),
+              0)
         << out.toStdString();
     return path;
 }
@@ -70,16 +72,19 @@ protected:
 }  // namespace
 
 TEST_F(SheetList, ClearsTheOldListAndWritesNamesThenRecordsAsTyped) {
-    EXPECT_EQ(output::writeListToWorkbook(book, QStringLiteral("一覧"), QStringLiteral("Excel.Application"),
-                                          records(), columns),
+    EXPECT_EQ(output::writeListToWorkbook(book, QStringLiteral("一覧"),
+                                          QStringLiteral("Excel.Application"), records(), columns),
               5);
-    const QJsonObject got = exceltest::readBack(book, QStringLiteral(
-        "ws = wb['一覧']\n"
-        "rows = [[None if v is None else str(v) for v in r] for r in ws.iter_rows(min_row=1, max_row=30, max_col=10, values_only=True)]\n"
-        "print(json.dumps({'rows': rows, 'types': [type(ws['A2'].value).__name__, type(ws['D6'].value).__name__],"
-        " 'cover': wb['表紙']['A1'].value}))\n"));
+    const QJsonObject got = exceltest::readBack(
+        book, QStringLiteral("ws = wb['一覧']\n"
+                             "rows = [[None if v is None else str(v) for v in r] for r in "
+                             "ws.iter_rows(min_row=1, max_row=30, max_col=10, values_only=True)]\n"
+                             "print(json.dumps({'rows': rows, 'types': "
+                             "[type(ws['A2'].value).__name__, type(ws['D6'].value).__name__],"
+                             " 'cover': wb['表紙']['A1'].value}))\n"));
     const QJsonArray rows = got[QStringLiteral("rows")].toArray();
-    EXPECT_EQ(texts(rows[0]), QStringList({"ID", "氏名", "住所", "郵便番号", "入会日", "会費", "有効", "-", "-", "-"}));
+    EXPECT_EQ(texts(rows[0]), QStringList({"ID", "氏名", "住所", "郵便番号", "入会日", "会費",
+                                           "有効", "-", "-", "-"}));
     // Newest first, as the records were ordered; a postcode keeps its zero.
     EXPECT_EQ(rows[1].toArray()[0].toString(), QStringLiteral("5"));
     EXPECT_EQ(rows[1].toArray()[1].toString(), QStringLiteral("田中 次郎"));
@@ -95,8 +100,8 @@ TEST_F(SheetList, ClearsTheOldListAndWritesNamesThenRecordsAsTyped) {
 TEST_F(SheetList, MissingSheetLeavesTheWorkbookUntouched) {
     const QByteArray before = digest(book);
     try {
-        output::writeListToWorkbook(book, QStringLiteral("一覧表"), QStringLiteral("Excel.Application"),
-                                    records(), columns);
+        output::writeListToWorkbook(book, QStringLiteral("一覧表"),
+                                    QStringLiteral("Excel.Application"), records(), columns);
         FAIL() << "no error";
     } catch (const ListError& e) {
         EXPECT_EQ(e.code(), ListError::Code::NoSheet);
