@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QStringList>
+#include <charconv>
 #include <cmath>
 
 #include "text/LocaleText.h"
@@ -368,9 +369,10 @@ bool isDateFormat(int id, const QString& code) {
     return false;
 }
 
-double dateTimeToSerial(const QDateTime& dt) {
-    const qint64 days = QDate(1899, 12, 30).daysTo(dt.date());
+double dateTimeToSerial(const QDateTime& dt, bool date1904) {
     const double frac = dt.time().msecsSinceStartOfDay() / 86400000.0;
+    if (date1904) return double(QDate(1904, 1, 1).daysTo(dt.date())) + frac;
+    const qint64 days = QDate(1899, 12, 30).daysTo(dt.date());
     double serial = double(days) + frac;
     // Serial 60 is the 29th of February 1900 that never was; dates before
     // March 1900 are one lower than the plain count.
@@ -378,13 +380,19 @@ double dateTimeToSerial(const QDateTime& dt) {
     return serial;
 }
 
-QDateTime serialToDateTime(double serial) {
-    if (!(serial >= 0) || serial > 2958466) return {};
+QDateTime serialToDateTime(double serial, bool date1904) {
+    if (!(serial >= 0) || serial > (date1904 ? 2957003 : 2958466)) return {};
     double s = serial;
-    if (s < 61) s += 1;
+    QDate origin(1899, 12, 30);
+    if (date1904)
+        origin = QDate(1904, 1, 1);
+    else if (s < 61)
+        s += 1;
     const qint64 days = static_cast<qint64>(std::floor(s));
     const qint64 ms = std::llround((s - double(days)) * 86400000.0);
-    QDateTime dt(QDate(1899, 12, 30).addDays(days), QTime(0, 0));
+    // In UTC: a serial names a wall-clock time, and no time zone must be
+    // looked up (or shift it) on the way.
+    QDateTime dt(origin.addDays(days), QTime(0, 0), Qt::UTC);
     return dt.addMSecs(ms);
 }
 
@@ -392,6 +400,14 @@ QString numberText(double v) {
     if (std::isnan(v) || std::isinf(v)) return QStringLiteral("#NUM!");
     if (v == 0) return QStringLiteral("0");
     const double a = std::fabs(v);
+    // Read for every numeric cell: a whole number is written out without
+    // going through QString's formatting. (Other values keep Qt's rounding,
+    // which rounds halves away from zero at the fifteenth digit.)
+    if (a < 1e15 && v == std::floor(v)) {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(v));
+        return QString::fromLatin1(buf, r.ptr - buf);
+    }
     if (a >= 1e15 || a < 1e-4) {
         QString s = QString::number(v, 'E', 14);
         // Drop trailing zeros of the mantissa: "1.00000000000000E+020" -> "1E+20".
@@ -416,7 +432,7 @@ QString numberText(double v) {
     return s;
 }
 
-QString formatNumber(double value, const QString& code) {
+QString formatNumber(double value, const QString& code, bool date1904) {
     QStringList secs = sections(code);
     QString sec = secs.value(0);
     bool negativeSection = false;
@@ -436,7 +452,7 @@ QString formatNumber(double value, const QString& code) {
     }
     if (bare == QLatin1String("@")) return numberText(value);
     if (isDateFormat(0 + 1000, sec)) {
-        const QDateTime dt = serialToDateTime(value);
+        const QDateTime dt = serialToDateTime(value, date1904);
         if (!dt.isValid()) return QString(8, QLatin1Char('#'));
         return formatDateCode(sec, dt);
     }

@@ -241,6 +241,75 @@ QByteArray Package::read(const QString& part) const {
     return data;
 }
 
+qint64 Package::declaredSize(const QString& part) const {
+    const Entry* e = find(part);
+    if (!e) return 0;
+    if (e->replaced) return e->data.size();
+    return e->raw.dataOffset >= 0 ? qint64(e->raw.size) : 0;
+}
+
+void Package::readChunks(const QString& part,
+                         const std::function<void(const char*, qsizetype)>& sink) const {
+    constexpr qsizetype chunk = 1 << 20;
+    const Entry* e = find(part);
+    if (!e) throw Error(ErrorCode::NotAWorkbook, QStringLiteral("part %1 is missing").arg(part));
+    if (e->replaced) {
+        sink(e->data.constData(), e->data.size());
+        return;
+    }
+    const RawEntry& raw = e->raw;
+    if (raw.dataOffset < 0 || raw.method == 0) {
+        // Stored parts and parts read through libzip are rare and small.
+        const QByteArray whole = read(part);
+        for (qsizetype at = 0; at < whole.size(); at += chunk)
+            sink(whole.constData() + at, std::min(chunk, whole.size() - at));
+        return;
+    }
+    if (raw.size > quint64(maxPartSize))
+        throw Error(ErrorCode::TooLarge,
+                    QStringLiteral("part %1 declares %2 bytes, more than the engine reads")
+                        .arg(e->name)
+                        .arg(raw.size));
+    struct Inflater {
+        z_stream z{};
+        bool ok = false;
+        ~Inflater() {
+            if (ok) inflateEnd(&z);
+        }
+    } inflater;
+    inflater.ok = inflateInit2(&inflater.z, -MAX_WBITS) == Z_OK;
+    if (!inflater.ok)
+        throw Error(ErrorCode::NotAWorkbook,
+                    QStringLiteral("part %1 cannot be inflated").arg(e->name));
+    z_stream& z = inflater.z;
+    z.next_in =
+        reinterpret_cast<Bytef*>(const_cast<char*>(sourceBytes_.constData() + raw.dataOffset));
+    z.avail_in = uInt(raw.compressedSize);
+    QByteArray out(chunk, Qt::Uninitialized);
+    uLong crc = crc32(0, nullptr, 0);
+    for (;;) {
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        const qsizetype produced = out.size() - qsizetype(z.avail_out);
+        // The declared size bounds the output: a part that inflates to more
+        // than it declares is refused, never grown into.
+        if ((rc != Z_OK && rc != Z_STREAM_END) || z.total_out > raw.size)
+            throw Error(ErrorCode::NotAWorkbook, QStringLiteral("part %1 is corrupt").arg(e->name));
+        if (produced > 0) {
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(out.constData()), uInt(produced));
+            sink(out.constData(), produced);
+        }
+        if (rc == Z_STREAM_END) break;
+        if (produced == 0 && z.avail_in == 0)
+            throw Error(ErrorCode::NotAWorkbook,
+                        QStringLiteral("part %1 is truncated").arg(e->name));
+    }
+    if (z.total_out != raw.size || quint32(crc) != raw.crc)
+        throw Error(ErrorCode::NotAWorkbook,
+                    QStringLiteral("part %1 fails its checksum").arg(e->name));
+}
+
 void Package::write(const QString& part, QByteArray data) {
     const QString name = normalise(part);
     Entry* e = find(name);

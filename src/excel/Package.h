@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -34,6 +35,14 @@ public:
     // The part's bytes (the changed ones when it was written). Throws
     // NotAWorkbook when absent or unreadable, TooLarge past maxPartSize.
     QByteArray read(const QString& part) const;
+    // The part's size when inflated as its archive declares it; 0 when
+    // unknown. Only a hint for sizing buffers.
+    qint64 declaredSize(const QString& part) const;
+    // The same bytes handed to sink in pieces, in order, so that a large part
+    // is never held whole. Same checks and errors as read(); a checksum
+    // failure is reported after the last piece.
+    void readChunks(const QString& part,
+                    const std::function<void(const char* data, qsizetype size)>& sink) const;
     void write(const QString& part, QByteArray data);
     void remove(const QString& part);
     QStringList parts() const;

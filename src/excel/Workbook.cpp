@@ -1,5 +1,6 @@
 #include "excel/Workbook.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
@@ -7,60 +8,15 @@
 
 #include "excel/Csv.h"
 #include "excel/NumberFormat.h"
+#include "excel/SheetXml.h"
 #include "excel/WorkbookImpl.h"
 #include "excel/XlsConvert.h"
-#include "text/LocaleText.h"
 
 namespace excel {
 
 namespace {
 
 const char* const officeDocumentTail = "/officeDocument";
-
-int intAttr(const pugi::xml_node& n, const char* name, int fallback) {
-    const pugi::xml_attribute a = n.attribute(name);
-    return a ? a.as_int(fallback) : fallback;
-}
-
-// Indexes rows and cells; rows or cells without an "r" get one, so that
-// cells inserted later keep their order without guessing.
-void indexSheet(SheetData& s) {
-    s.rows.clear();
-    if (!s.sheetData) return;
-    int lastRow = 0;
-    for (pugi::xml_node row = s.sheetData.first_child(); row; row = row.next_sibling()) {
-        if (!xml::is(row, "row")) continue;
-        int r = intAttr(row, "r", lastRow + 1);
-        if (r <= lastRow || r > 1048576)
-            throw Error(ErrorCode::NotAWorkbook,
-                        QStringLiteral("%1: rows out of order at row %2").arg(s.part).arg(r));
-        if (!row.attribute("r")) row.append_attribute("r") = r;
-        lastRow = r;
-        RowIndex& index = s.rows[r];
-        index.node = row;
-        int lastCol = 0;
-        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-            if (!xml::is(c, "c")) continue;
-            int col = lastCol + 1;
-            if (pugi::xml_attribute ref = c.attribute("r")) {
-                const auto parsed = parseCellRef(xml::text(ref));
-                if (!parsed || parsed->row != r)
-                    throw Error(ErrorCode::NotAWorkbook,
-                                QStringLiteral("%1: bad cell reference %2 in row %3")
-                                    .arg(s.part, xml::text(ref))
-                                    .arg(r));
-                col = parsed->col;
-            } else {
-                c.append_attribute("r") = cellRefText({r, col}).toUtf8().constData();
-            }
-            if (col <= lastCol)
-                throw Error(ErrorCode::NotAWorkbook,
-                            QStringLiteral("%1: cells out of order in row %2").arg(s.part).arg(r));
-            lastCol = col;
-            index.cells[col] = c;
-        }
-    }
-}
 
 void readSheetLayout(SheetData& s) {
     if (pugi::xml_node fmt = xml::child(s.root, "sheetFormatPr")) {
@@ -86,18 +42,71 @@ void readSheetLayout(SheetData& s) {
             if (auto r = parseRangeRef(xml::text(m.attribute("ref")))) s.merges.push_back(*r);
 }
 
-QString plainText(const pugi::xml_node& si) {
-    // A rich text is the runs' texts in order; phonetic runs (rPh) are the
-    // reading aids of Japanese text and not part of the value.
-    if (pugi::xml_node t = xml::child(si, "t")) return xml::text(t);
-    QString out;
-    for (pugi::xml_node r = si.first_child(); r; r = r.next_sibling())
-        if (xml::is(r, "r")) out += xml::text(xml::child(r, "t"));
-    return out;
-}
-
 bool isTrue(const char* v) {
     return std::strcmp(v, "1") == 0 || std::strcmp(v, "true") == 0;
+}
+
+// Cached results of formulas may be stale after a change; readers that do
+// not recalculate show nothing rather than a wrong value.
+void forgetFormulaResults(CellStore& cells) {
+    for (StoredRow& row : cells.rows())
+        for (StoredCell& cell : row.cells)
+            if (cell.flags & StoredCell::HasFormula) {
+                cell.kind = CellKind::None;
+                if (cell.flags & StoredCell::HasExtra) {
+                    auto it = cells.extras.find(CellStore::key(row.row, cell.col));
+                    if (it != cells.extras.end()) it->second.verbatim.clear();
+                }
+            }
+}
+
+// Readers trust <dimension ref>: it must cover every cell.
+void widenDimension(SheetData& sheet) {
+    if (!sheet.sheetData) return;
+    RangeRef range{{0, 0}, {0, 0}};
+    for (const StoredRow& row : sheet.cells.rows()) {
+        if (row.cells.empty()) continue;
+        if (!range.first.row) range.first = {row.row, row.cells.front().col};
+        range.last.row = row.row;
+        range.first.col = std::min<int>(range.first.col, row.cells.front().col);
+        range.last.col = std::max<int>(range.last.col, row.cells.back().col);
+    }
+    if (!range.first.row) return;
+    pugi::xml_node dim = xml::child(sheet.root, "dimension");
+    if (!dim) dim = xml::insertOrdered(sheet.root, "dimension", xml::worksheetOrder);
+    if (auto old = parseRangeRef(xml::text(dim.attribute("ref")))) {
+        range.first = {std::min(old->first.row, range.first.row),
+                       std::min(old->first.col, range.first.col)};
+        range.last = {std::max(old->last.row, range.last.row),
+                      std::max(old->last.col, range.last.col)};
+    }
+    const QByteArray ref = rangeRefText(range).toUtf8();
+    if (ref == dim.attribute("ref").value()) return;
+    dim.remove_attribute("ref");
+    dim.append_attribute("ref") = ref.constData();
+}
+
+// An ISO date cell (t="d") holds its date as text; it is a serial number
+// like any other date once the book's date system is known. The cell keeps
+// its markup for writing while it is not changed.
+void settleIsoDates(SheetData& sheet, bool date1904) {
+    for (const auto& [key, extra] : sheet.cells.extras) {
+        if (extra.verbatimType != "d") continue;
+        StoredCell* cell = sheet.cells.find(int(key >> 16), int(key & 0xFFFF));
+        if (!cell || cell->kind != CellKind::Text) continue;
+        const QDateTime dt =
+            QDateTime::fromString(sheet.cells.texts.text(cell->text).trimmed(), Qt::ISODate);
+        if (dt.isValid()) {
+            cell->kind = CellKind::Number;
+            cell->number = dateTimeToSerial(dt, date1904);
+        } else {
+            cell->kind = CellKind::None;
+        }
+    }
+}
+
+std::string elementName(const pugi::xml_node& context, const char* local) {
+    return (xml::prefixOf(context) + QString::fromUtf8(local)).toStdString();
 }
 
 }  // namespace
@@ -116,21 +125,14 @@ Styles& WorkbookImpl::stylesRef() {
     return *styles;
 }
 
-const QString& WorkbookImpl::sharedString(int index) {
+QStringView WorkbookImpl::sharedString(std::uint32_t index) {
     if (!sharedStrings) {
-        std::vector<QString> list;
-        if (!sharedStringsPart.isEmpty() && package->has(sharedStringsPart)) {
-            pugi::xml_document doc;
-            xml::parse(doc, package->read(sharedStringsPart), sharedStringsPart);
-            for (pugi::xml_node si = doc.document_element().first_child(); si;
-                 si = si.next_sibling())
-                if (xml::is(si, "si")) list.push_back(plainText(si));
-        }
-        sharedStrings = std::move(list);
+        TextPool pool;
+        if (!sharedStringsPart.isEmpty() && package->has(sharedStringsPart))
+            readSharedStrings(package->read(sharedStringsPart), sharedStringsPart, pool);
+        sharedStrings = std::move(pool);
     }
-    static const QString empty;
-    if (index < 0 || static_cast<size_t>(index) >= sharedStrings->size()) return empty;
-    return (*sharedStrings)[static_cast<size_t>(index)];
+    return sharedStrings->view(index);
 }
 
 xml::ContentTypes& WorkbookImpl::types() {
@@ -189,6 +191,7 @@ void loadPackage(WorkbookImpl& impl) {
     }
 
     pugi::xml_node root = impl.workbookDoc.document_element();
+    impl.date1904 = isTrue(xml::child(root, "workbookPr").attribute("date1904").value());
     for (pugi::xml_node s : xml::child(root, "sheets").children()) {
         if (!xml::is(s, "sheet")) continue;
         xml::Relationships::Rel rel;
@@ -228,16 +231,12 @@ void WorkbookImpl::commit() {
         if (!s) continue;
         if (s->cellsChanged) {
             anyCellsChanged = true;
-            // Cached results of formulas may be stale now; readers that do
-            // not recalculate show nothing rather than a wrong value.
-            for (auto& [r, row] : s->rows)
-                for (auto& [c, cell] : row.cells)
-                    if (xml::child(cell, "f"))
-                        if (pugi::xml_node v = xml::child(cell, "v")) cell.remove_child(v);
+            if (!formulaResultsCurrent) forgetFormulaResults(s->cells);
+            widenDimension(*s);
             s->cellsChanged = false;
         }
         if (s->dirty) {
-            package->write(s->part, xml::serialize(s->doc));
+            package->write(s->part, serializeSheet(*s));
             s->dirty = false;
         }
         if (s->relsDirty) {
@@ -251,7 +250,7 @@ void WorkbookImpl::commit() {
         }
     }
     pugi::xml_node root = workbookDoc.document_element();
-    if (anyCellsChanged) {
+    if (anyCellsChanged && !formulaResultsCurrent) {
         pugi::xml_node calc = xml::child(root, "calcPr");
         if (!calc)
             calc = xml::insertOrdered(
@@ -286,71 +285,29 @@ void WorkbookImpl::commit() {
     workbookDirty = workbookRelsDirty = contentTypesDirty = false;
 }
 
-// --- cell index helpers ---------------------------------------------------
-
-pugi::xml_node findCell(const SheetData& sheet, int row, int col) {
-    auto r = sheet.rows.find(row);
-    if (r == sheet.rows.end()) return {};
-    auto c = r->second.cells.find(col);
-    return c == r->second.cells.end() ? pugi::xml_node() : c->second;
-}
-
-namespace {
-
-std::string elementName(const pugi::xml_node& context, const char* local) {
-    return (xml::prefixOf(context) + QString::fromUtf8(local)).toStdString();
-}
-
-void widenDimension(SheetData& sheet, int row, int col) {
-    pugi::xml_node dim = xml::child(sheet.root, "dimension");
-    if (!dim) dim = xml::insertOrdered(sheet.root, "dimension", xml::worksheetOrder);
-    RangeRef range{{row, col}, {row, col}};
-    if (auto old = parseRangeRef(xml::text(dim.attribute("ref")))) {
-        range.first = {std::min(old->first.row, row), std::min(old->first.col, col)};
-        range.last = {std::max(old->last.row, row), std::max(old->last.col, col)};
-    }
-    dim.remove_attribute("ref");
-    dim.append_attribute("ref") = rangeRefText(range).toUtf8().constData();
-}
-
-}  // namespace
-
-pugi::xml_node ensureCell(SheetData& sheet, int row, int col) {
-    if (!sheet.sheetData)
-        throw Error(ErrorCode::Unsupported, QStringLiteral("%1 holds no cells").arg(sheet.part));
-    auto rowIt = sheet.rows.find(row);
-    if (rowIt == sheet.rows.end()) {
-        auto next = sheet.rows.upper_bound(row);
-        const std::string name = elementName(
-            sheet.sheetData.first_child() ? sheet.sheetData.first_child() : sheet.root, "row");
-        pugi::xml_node node = next == sheet.rows.end() ? sheet.sheetData.append_child(name.c_str())
-                                                       : sheet.sheetData.insert_child_before(
-                                                             name.c_str(), next->second.node);
-        node.append_attribute("r") = row;
-        rowIt = sheet.rows.emplace(row, RowIndex{node, {}}).first;
-    }
-    RowIndex& ri = rowIt->second;
-    if (auto c = ri.cells.find(col); c != ri.cells.end()) return c->second;
-    // spans is a reading hint that a new cell may contradict.
-    ri.node.remove_attribute("spans");
-    auto next = ri.cells.upper_bound(col);
-    const std::string name = elementName(ri.node, "c");
-    pugi::xml_node cell = next == ri.cells.end()
-                              ? ri.node.append_child(name.c_str())
-                              : ri.node.insert_child_before(name.c_str(), next->second);
-    cell.append_attribute("r") = cellRefText({row, col}).toUtf8().constData();
-    // A new cell takes the format of its row, else of its column, as a
-    // typed cell does.
-    int style = 0;
-    if (isTrue(ri.node.attribute("customFormat").value()))
-        style = ri.node.attribute("s").as_int(0);
-    else
-        for (const ColumnInfo& ci : sheet.columns)
-            if (col >= ci.min && col <= ci.max) style = ci.style;
-    if (style) cell.append_attribute("s") = style;
-    ri.cells[col] = cell;
-    widenDimension(sheet, row, col);
-    return cell;
+QByteArray serializeSheet(SheetData& sheet) {
+    if (!sheet.sheetData) return xml::serialize(sheet.doc);
+    // The tree holds everything but the cells; a marker in the empty
+    // sheetData shows where they go.
+    static const char marker[] = "tesmora-cells";
+    pugi::xml_node pi = sheet.sheetData.append_child(pugi::node_pi);
+    pi.set_name(marker);
+    const QByteArray skeleton = xml::serialize(sheet.doc);
+    sheet.sheetData.remove_child(pi);
+    const QByteArray placeholder = QByteArray("<?") + marker + "?>";
+    const qsizetype at = skeleton.indexOf(placeholder);
+    if (at < 0)
+        throw Error(ErrorCode::WriteFailed,
+                    QStringLiteral("%1: the cells could not be placed").arg(sheet.part));
+    QByteArray out;
+    std::size_t cells = 0;
+    for (const StoredRow& row : sheet.cells.rows()) cells += row.cells.size();
+    out.reserve(skeleton.size() + qsizetype(std::min<std::size_t>(cells * 40, 512u << 20)));
+    out.append(skeleton.constData(), at);
+    writeSheetCells(out, sheet.cells, xml::prefixOf(sheet.sheetData).toUtf8());
+    out.append(skeleton.constData() + at + placeholder.size(),
+               skeleton.size() - at - placeholder.size());
+    return out;
 }
 
 // --- Worksheet ------------------------------------------------------------
@@ -373,135 +330,25 @@ SheetData& Worksheet::data() const {
         auto s = std::make_unique<SheetData>();
         s->part = e.part;
         s->isWorksheet = e.isWorksheet;
-        xml::parse(s->doc, impl.package->read(e.part), e.part);
+        // Inline texts go to the sheet's pool; sized once from the part
+        // (a text takes at most as many characters as it took bytes, and
+        // markup takes most of a part) it is not copied while it fills.
+        s->cells.texts.reserve(
+            0, std::size_t(std::min<qint64>(impl.package->declaredSize(e.part) / 8, 64 << 20)));
+        SheetXmlReader reader(e.part, s->cells);
+        impl.package->readChunks(
+            e.part, [&](const char* data, qsizetype size) { reader.feed(data, size); });
+        const SheetXml parts = reader.finish();
+        xml::parse(s->doc, parts.skeleton, e.part);
         s->root = s->doc.document_element();
         s->sheetData = xml::child(s->root, "sheetData");
         if (!s->sheetData && e.isWorksheet)
             throw Error(ErrorCode::NotAWorkbook, QStringLiteral("%1 has no sheetData").arg(e.part));
-        indexSheet(*s);
+        settleIsoDates(*s, impl.date1904);
         readSheetLayout(*s);
         data_ = std::move(s);
     }
     return *data_;
-}
-
-CellValue Worksheet::value(int row, int col) const {
-    CellValue v;
-    const pugi::xml_node c = findCell(data(), row, col);
-    if (!c) return v;
-    if (pugi::xml_node f = xml::child(c, "f")) v.formula = xml::text(f);
-    const char* t = c.attribute("t").as_string("n");
-    const pugi::xml_node vn = xml::child(c, "v");
-    if (std::strcmp(t, "inlineStr") == 0) {
-        v.type = CellType::String;
-        v.text = plainText(xml::child(c, "is"));
-        return v;
-    }
-    if (!vn) return v;
-    const char* raw = vn.child_value();
-    if (std::strcmp(t, "s") == 0) {
-        v.type = CellType::String;
-        v.text = book_.impl_->sharedString(QByteArray(raw).trimmed().toInt());
-    } else if (std::strcmp(t, "str") == 0) {
-        v.type = CellType::String;
-        v.text = QString::fromUtf8(raw);
-    } else if (std::strcmp(t, "b") == 0) {
-        v.type = CellType::Boolean;
-        v.boolean = isTrue(QByteArray(raw).trimmed().constData());
-    } else if (std::strcmp(t, "e") == 0) {
-        v.type = CellType::Error;
-        v.text = QString::fromUtf8(raw);
-    } else if (std::strcmp(t, "d") == 0) {
-        const QDateTime dt = QDateTime::fromString(QString::fromUtf8(raw), Qt::ISODate);
-        if (dt.isValid()) {
-            v.type = CellType::Number;
-            v.number = dateTimeToSerial(dt);
-        }
-    } else {
-        bool ok = false;
-        const double d = QByteArray(raw).trimmed().toDouble(&ok);
-        if (ok) {
-            v.type = CellType::Number;
-            v.number = d;
-        }
-    }
-    return v;
-}
-
-QString Worksheet::valueText(int row, int col) const {
-    const CellValue v = value(row, col);
-    switch (v.type) {
-        case CellType::Empty:
-            return {};
-        case CellType::String:
-        case CellType::Error:
-            return v.text;
-        case CellType::Boolean:
-            return v.boolean ? QStringLiteral("True") : QStringLiteral("False");
-        case CellType::Number:
-            if (style(row, col).isDateFormat) {
-                const QDateTime dt = serialToDateTime(v.number);
-                if (dt.isValid()) {
-                    // A time alone (serial below 1) is written as a time.
-                    if (v.number < 1 && v.number >= 0)
-                        return dt.time().toString(QStringLiteral("H:mm:ss"));
-                    return text::formatDateTime(dt);
-                }
-            }
-            return numberText(v.number);
-    }
-    return {};
-}
-
-QString Worksheet::displayText(int row, int col) const {
-    const CellValue v = value(row, col);
-    switch (v.type) {
-        case CellType::Number:
-            return formatNumber(v.number, style(row, col).numberFormat);
-        case CellType::Boolean:
-            return v.boolean ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        default:
-            return v.text;
-    }
-}
-
-CellStyle Worksheet::style(int row, int col) const {
-    const SheetData& s = data();
-    int xf = 0;
-    if (const pugi::xml_node c = findCell(s, row, col))
-        xf = c.attribute("s").as_int(0);
-    else if (auto r = s.rows.find(row);
-             r != s.rows.end() && isTrue(r->second.node.attribute("customFormat").value()))
-        xf = r->second.node.attribute("s").as_int(0);
-    else
-        for (const ColumnInfo& ci : s.columns)
-            if (col >= ci.min && col <= ci.max) xf = ci.style;
-    return book_.impl_->stylesRef().style(xf);
-}
-
-void Worksheet::forEachCell(
-    const std::function<void(const CellRef&, const CellValue&)>& visit) const {
-    const SheetData& s = data();
-    for (const auto& [r, row] : s.rows)
-        for (const auto& [c, node] : row.cells) {
-            const CellValue v = value(r, c);
-            if (v.type != CellType::Empty) visit({r, c}, v);
-        }
-}
-
-RangeRef Worksheet::usedRange() const {
-    const SheetData& s = data();
-    RangeRef r{{0, 0}, {0, 0}};
-    for (const auto& [rowNo, row] : s.rows) {
-        if (row.cells.empty()) continue;
-        if (!r.first.row) r.first.row = rowNo;
-        r.last.row = rowNo;
-        const int minCol = row.cells.begin()->first, maxCol = row.cells.rbegin()->first;
-        r.first.col = r.first.col ? std::min(r.first.col, minCol) : minCol;
-        r.last.col = std::max(r.last.col, maxCol);
-    }
-    if (!r.first.row) return RangeRef{{1, 1}, {1, 1}};
-    return r;
 }
 
 double Worksheet::defaultColumnWidth() const {
@@ -526,10 +373,11 @@ bool Worksheet::columnHidden(int col) const {
 
 double Worksheet::rowHeight(int row) const {
     const SheetData& s = data();
-    auto r = s.rows.find(row);
-    if (r == s.rows.end()) return s.defaultRowHeight;
-    if (isTrue(r->second.node.attribute("hidden").value())) return 0;
-    return r->second.node.attribute("ht").as_double(s.defaultRowHeight);
+    const StoredRow* r = s.cells.findRow(row);
+    const RowFormat* f = r ? s.cells.rowFormat(*r) : nullptr;
+    if (!f) return s.defaultRowHeight;
+    if (f->hidden) return 0;
+    return f->height >= 0 ? f->height : s.defaultRowHeight;
 }
 
 bool Worksheet::rowHidden(int row) const {
@@ -637,202 +485,6 @@ RangeRef Worksheet::storedSelection() const {
     return RangeRef{{1, 1}, {1, 1}};
 }
 
-// --- writing ------------------------------------------------------------------
-
-namespace {
-
-void setStringValue(pugi::xml_node cell, const QString& text) {
-    cell.remove_attribute("t");
-    cell.append_attribute("t") = "inlineStr";
-    pugi::xml_node is = cell.append_child(elementName(cell, "is").c_str());
-    pugi::xml_node t = is.append_child(elementName(cell, "t").c_str());
-    const QString safe = xml::xmlSafe(text);
-    if (!safe.isEmpty() &&
-        (safe.front().isSpace() || safe.back().isSpace() || safe.contains(QLatin1Char('\n'))))
-        t.append_attribute("xml:space") = "preserve";
-    t.text().set(safe.toUtf8().constData());
-}
-
-// Removes what the cell holds, keeping its reference and style.
-bool clearValue(pugi::xml_node cell) {
-    bool hadFormula = false;
-    for (pugi::xml_node c = cell.first_child(); c;) {
-        pugi::xml_node next = c.next_sibling();
-        if (xml::is(c, "f")) hadFormula = true;
-        if (!xml::is(c, "extLst")) cell.remove_child(c);
-        c = next;
-    }
-    cell.remove_attribute("t");
-    return hadFormula;
-}
-
-void setNumberValue(pugi::xml_node cell, double number) {
-    pugi::xml_node v = cell.prepend_child(elementName(cell, "v").c_str());
-    // The shortest text that reads back as the same double.
-    v.text().set(text::formatDouble(number).toUtf8().constData());
-}
-
-}  // namespace
-
-// Shifts the relative references of a formula by rows and columns, leaving
-// "$"-fixed parts, string literals and quoted sheet names alone; a reference
-// pushed off the sheet becomes #REF!.
-QString shiftFormula(const QString& formula, int rows, int cols) {
-    static const QRegularExpression ref(
-        QStringLiteral("^(\\$?)([A-Za-z]{1,3})(\\$?)([0-9]{1,7})(?![A-Za-z0-9_(.!])"));
-    QString out;
-    out.reserve(formula.size() + 8);
-    const qsizetype n = formula.size();
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = formula[i];
-        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            qsizetype j = i + 1;
-            while (j < n && !(formula[j] == c && (j + 1 >= n || formula[j + 1] != c)))
-                j += formula[j] == c ? 2 : 1;
-            out += formula.mid(i, j + 1 - i);
-            i = j + 1;
-            continue;
-        }
-        const bool startsName =
-            i == 0 || !(formula[i - 1].isLetterOrNumber() || formula[i - 1] == QLatin1Char('_') ||
-                        formula[i - 1] == QLatin1Char('.'));
-        if (startsName && (c.isLetter() || c == QLatin1Char('$'))) {
-            const auto m = ref.match(QStringView(formula).mid(i));
-            if (m.hasMatch()) {
-                int col = 0;
-                for (QChar l : m.captured(2)) col = col * 26 + (l.toUpper().unicode() - 'A' + 1);
-                int row = m.captured(4).toInt();
-                if (m.captured(1).isEmpty()) col += cols;
-                if (m.captured(3).isEmpty()) row += rows;
-                if (col < 1 || col > 16384 || row < 1 || row > 1048576)
-                    out += QStringLiteral("#REF!");
-                else
-                    out +=
-                        m.captured(1) + columnLetters(col) + m.captured(3) + QString::number(row);
-                i += m.capturedLength(0);
-                continue;
-            }
-        }
-        out += c;
-        ++i;
-    }
-    return out;
-}
-
-namespace {
-
-// A cell about to lose its formula may be the master of a shared formula,
-// whose text the other cells of the group refer to. Those cells get the
-// formula written out in full first, so they keep computing what they did.
-void detachSharedFormula(SheetData& sheet, pugi::xml_node cell) {
-    const pugi::xml_node f = xml::child(cell, "f");
-    if (!f || std::strcmp(f.attribute("t").value(), "shared") != 0 || !*f.child_value()) return;
-    const auto master = parseCellRef(xml::text(cell.attribute("r")));
-    const auto group = parseRangeRef(xml::text(f.attribute("ref")));
-    if (!master || !group) return;
-    const QString text = xml::text(f);
-    const std::string si = f.attribute("si").value();
-    for (auto it = sheet.rows.lower_bound(group->first.row);
-         it != sheet.rows.end() && it->first <= group->last.row; ++it)
-        for (auto& [col, other] : it->second.cells) {
-            if (other == cell || !group->contains(it->first, col)) continue;
-            pugi::xml_node of = xml::child(other, "f");
-            if (!of || si != of.attribute("si").value() ||
-                std::strcmp(of.attribute("t").value(), "shared") != 0)
-                continue;
-            of.remove_attribute("t");
-            of.remove_attribute("si");
-            of.remove_attribute("ref");
-            of.text().set(shiftFormula(text, it->first - master->row, col - master->col)
-                              .toUtf8()
-                              .constData());
-        }
-}
-
-}  // namespace
-
-// A text is a number only when the number reads back as exactly that text:
-// "0600001", "+5", "1.50" and 16-digit codes stay texts, so no value a user
-// wrote is altered on its way into a form.
-static std::optional<double> numberThatKeepsText(const QString& text) {
-    if (text.isEmpty() || text.size() > 32) return std::nullopt;
-    for (QChar c : text)
-        if (!(c.isDigit() && c.unicode() < 128) && c != QLatin1Char('-') && c != QLatin1Char('.'))
-            return std::nullopt;
-    const auto d = text::parseDouble(text);
-    if (!d || !std::isfinite(*d) || numberText(*d) != text) return std::nullopt;
-    return d;
-}
-
-void Worksheet::setCellText(int row, int col, const QString& text) {
-    SheetData& s = data();
-    WorkbookImpl& impl = *book_.impl_;
-    if (text.isEmpty()) {
-        const pugi::xml_node existing = findCell(s, row, col);
-        if (!existing) return;  // nothing to clear; no empty cell is created
-        detachSharedFormula(s, existing);
-        if (clearValue(existing)) impl.formulaOverwritten = true;
-    } else {
-        std::optional<double> number = numberThatKeepsText(text);
-        std::optional<QDateTime> date;
-        if (!number && text.size() <= 32 && text.front().isDigit())
-            date = text::parseDateTime(text);
-        pugi::xml_node cell = ensureCell(s, row, col);
-        detachSharedFormula(s, cell);
-        if (clearValue(cell)) impl.formulaOverwritten = true;
-        if (number) {
-            setNumberValue(cell, *number);
-        } else if (date) {
-            setNumberValue(cell, dateTimeToSerial(*date));
-            const int xf = cell.attribute("s").as_int(0);
-            const int dateXf = impl.stylesRef().dateStyleFor(xf);
-            if (dateXf != xf) {
-                cell.remove_attribute("s");
-                cell.append_attribute("s") = dateXf;
-            }
-        } else {
-            setStringValue(cell, text);
-        }
-    }
-    s.dirty = s.cellsChanged = true;
-    impl.modified = true;
-}
-
-void Worksheet::setCellString(int row, int col, const QString& text) {
-    SheetData& s = data();
-    WorkbookImpl& impl = *book_.impl_;
-    pugi::xml_node cell = text.isEmpty() ? findCell(s, row, col) : ensureCell(s, row, col);
-    if (!cell) return;
-    detachSharedFormula(s, cell);
-    if (clearValue(cell)) impl.formulaOverwritten = true;
-    if (!text.isEmpty()) setStringValue(cell, text);
-    s.dirty = s.cellsChanged = true;
-    impl.modified = true;
-}
-
-void Worksheet::setRangeText(const RangeRef& range, const QString& text) {
-    SheetData& s = data();
-    if (text.isEmpty()) {
-        // Clearing visits only the cells that exist, so "A1:IV65536" costs
-        // what the sheet holds, not sixteen million cells.
-        for (auto it = s.rows.lower_bound(range.first.row);
-             it != s.rows.end() && it->first <= range.last.row; ++it) {
-            std::vector<int> cols;
-            for (const auto& [c, node] : it->second.cells)
-                if (c >= range.first.col && c <= range.last.col) cols.push_back(c);
-            for (int c : cols) setCellText(it->first, c, text);
-        }
-        return;
-    }
-    const qint64 count =
-        qint64(range.last.row - range.first.row + 1) * (range.last.col - range.first.col + 1);
-    if (count > 1000000)
-        throw Error(ErrorCode::TooLarge,
-                    QStringLiteral("range %1 has %2 cells").arg(rangeRefText(range)).arg(count));
-    for (int r = range.first.row; r <= range.last.row; ++r)
-        for (int c = range.first.col; c <= range.last.col; ++c) setCellText(r, c, text);
-}
-
 void Worksheet::addHyperlink(const CellRef& cell, const QString& target,
                              const QString& displayText) {
     SheetData& s = data();
@@ -890,9 +542,8 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path) {
     impl.path = info.absoluteFilePath();
     if (ext == QLatin1String("csv")) {
         impl.format = SourceFormat::Csv;
-        const CsvTable table = readCsvFile(path);
-        impl.csvEncoding = table.encoding;
-        buildFromRows(impl, *book, table.rows, info.completeBaseName());
+        SheetData& sheet = buildOneSheetBook(impl, *book, info.completeBaseName());
+        impl.csvEncoding = fillFromCsv(impl, sheet, path);
     } else {
         QString packagePath = path;
         std::unique_ptr<ConvertedFile> converted;
@@ -915,6 +566,7 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path) {
         // it is opened rather than at the first cell read.
         impl.sheetObjects[static_cast<size_t>(impl.active)]->data();
     }
+    impl.modified = false;
     return book;
 }
 
@@ -981,6 +633,14 @@ void Workbook::setActiveSheet(int index) {
     impl.modified = true;
 }
 
+const std::vector<DefinedName>& Workbook::definedNames() const {
+    return impl_->names;
+}
+
+bool Workbook::uses1904Dates() const {
+    return impl_->date1904;
+}
+
 bool Workbook::modified() const {
     return impl_->modified;
 }
@@ -1011,15 +671,10 @@ void Workbook::saveAs(const QString& path) {
     impl.modified = false;
 }
 
-}  // namespace excel
-
-namespace excel {
-
 // A CSV becomes the smallest package a reader accepts: one sheet, one style,
-// filled cell by cell as typed, so it can be read, written and saved as a
+// whose cells the caller fills, so it can be read, written and saved as a
 // workbook like any other.
-void buildFromRows(WorkbookImpl& impl, Workbook& book,
-                   const std::vector<std::vector<QString>>& rows, const QString& sheetName) {
+SheetData& buildOneSheetBook(WorkbookImpl& impl, Workbook& book, const QString& sheetName) {
     static const char contentTypes[] =
         R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
@@ -1078,19 +733,10 @@ void buildFromRows(WorkbookImpl& impl, Workbook& book,
     impl.package->write(QStringLiteral("xl/worksheets/sheet1.xml"), sheet);
     loadPackage(impl);
     impl.sheetObjects.emplace_back(new Worksheet(book, 0));
-    Worksheet& ws = *impl.sheetObjects[0];
-    int r = 0;
-    for (const auto& row : rows) {
-        ++r;
-        if (r > 1048576)
-            throw Error(ErrorCode::TooLarge, QStringLiteral("the CSV has more than 1048576 rows"));
-        int c = 0;
-        for (const QString& field : row) {
-            if (++c > 16384) break;
-            if (!field.isEmpty()) ws.setCellText(r, c, field);
-        }
-    }
-    impl.modified = false;
+    SheetData& data = impl.sheetObjects[0]->data();
+    // Written whole when the book is saved as a package.
+    data.dirty = data.cellsChanged = true;
+    return data;
 }
 
 }  // namespace excel

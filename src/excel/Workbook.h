@@ -5,8 +5,16 @@
 // package that no change touches are copied to the saved file byte for byte;
 // only the sheet, drawing and relationship parts that changed are rewritten.
 //
-// Reading is lazy: a sheet's XML is parsed the first time the sheet is used,
-// the styles the first time a style or a date is needed.
+// Reading is lazy: a sheet is read the first time it is used, the styles the
+// first time a style or a date is needed, the shared strings the first time a
+// shared text is read. A sheet's cells are kept compactly (CellStore.h): its
+// part is inflated and scanned in pieces, never held whole, and only the rest
+// of the part (columns, merges, links, page setup) becomes a tree. Saving
+// writes the cells back into that tree's sheetData.
+//
+// Cell access: Worksheet::value() reads a cell (cached result and formula
+// text), setCellText() writes text as a user types it; a calculator uses
+// forEachFormula(), setFormulaResult(), setCellFormula() and setCellValue().
 //
 // Every failure (unreadable file, malformed part, unknown image) throws
 // excel::Error; the workbook is left as it was before the failing call.
@@ -23,8 +31,7 @@ namespace excel {
 class Workbook;
 struct SheetData;
 struct WorkbookImpl;
-void buildFromRows(WorkbookImpl&, Workbook&, const std::vector<std::vector<QString>>&,
-                   const QString&);
+SheetData& buildOneSheetBook(WorkbookImpl&, Workbook&, const QString&);
 
 class Worksheet {
 public:
@@ -88,11 +95,29 @@ public:
     bool replacePicture(const QString& shapeName, const QString& imagePath);
     bool deletePicture(const QString& shapeName);
 
+    // --- cell access for calculation ----------------------------------------
+    // A calculator reads cells through value() (cached result and formula
+    // text; each cell of a shared formula gets its own shifted text) and
+    // forEachFormula(), and writes results back with setFormulaResult().
+    // None of these apply the rules of typed text.
+
+    // Visits every cell that holds a formula, row by row, left to right.
+    void forEachFormula(const std::function<void(const CellRef&, const QString&)>& visit) const;
+    // Stores result as the cached value of the formula in the cell, keeping
+    // the formula. Returns false, storing nothing, when the cell holds no
+    // formula. An Empty result leaves the formula without a cached value.
+    bool setFormulaResult(int row, int col, const CellValue& result);
+    // Puts a formula (text without "=") into the cell, without a cached
+    // value, keeping the cell's style.
+    void setCellFormula(int row, int col, const QString& formula);
+    // Stores value as it is (its formula field is ignored): any formula the
+    // cell held goes, its style stays. An Empty value clears the cell.
+    void setCellValue(int row, int col, const CellValue& value);
+
 private:
     friend class Workbook;
     friend struct WorkbookImpl;
-    friend void buildFromRows(WorkbookImpl&, Workbook&, const std::vector<std::vector<QString>>&,
-                              const QString&);
+    friend SheetData& buildOneSheetBook(WorkbookImpl&, Workbook&, const QString&);
     Worksheet(Workbook& book, int index);
     SheetData& data() const;  // parses on first use
 
@@ -102,6 +127,14 @@ private:
 };
 
 enum class SourceFormat { Xlsx, Csv, Xls };
+
+// A name defined in the workbook ("_xlnm.Print_Area", or a user's name for a
+// cell or range), as stored: value is a formula text such as "Sheet1!$A$1".
+struct DefinedName {
+    QString name;
+    int localSheet = -1;  // index of the sheet it belongs to; -1 for the whole book
+    QString value;
+};
 
 class Workbook {
 public:
@@ -120,6 +153,11 @@ public:
     int activeSheetIndex() const;
     Worksheet& activeSheet();
     void setActiveSheet(int index);
+
+    const std::vector<DefinedName>& definedNames() const;
+    // True when the book counts its date serials from 1904-01-01 (as books
+    // from old Macintosh spreadsheets do); false for the usual 1900 system.
+    bool uses1904Dates() const;
 
     bool modified() const;
     // Saves to the file it was opened from, in its own format.

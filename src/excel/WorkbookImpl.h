@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 #include <vector>
 
+#include "excel/CellStore.h"
 #include "excel/Package.h"
 #include "excel/Styles.h"
 #include "excel/Workbook.h"
@@ -14,11 +15,6 @@
 
 namespace excel {
 
-struct RowIndex {
-    pugi::xml_node node;
-    std::map<int, pugi::xml_node> cells;
-};
-
 struct ColumnInfo {
     int min = 0, max = 0;
     double width = -1;  // -1: default
@@ -26,14 +22,16 @@ struct ColumnInfo {
     int style = 0;
 };
 
-// One sheet's part, parsed, with an index of its rows and cells.
+// One sheet's part, parsed: its cells in a compact store, everything else
+// (columns, merges, links, page setup, views) as a tree whose sheetData is
+// empty; saving writes the cells back into it.
 struct SheetData {
     QString part;
     bool isWorksheet = true;
     pugi::xml_document doc;
     pugi::xml_node root;
     pugi::xml_node sheetData;  // null for chart sheets
-    std::map<int, RowIndex> rows;
+    CellStore cells;
     std::vector<ColumnInfo> columns;
     double defaultColumnWidth = 8.43;
     double defaultRowHeight = 15;
@@ -60,12 +58,6 @@ struct SheetEntry {
     bool isWorksheet = true;
 };
 
-struct DefinedName {
-    QString name;
-    int localSheet = -1;
-    QString value;
-};
-
 struct WorkbookImpl {
     QString path;
     SourceFormat format = SourceFormat::Xlsx;
@@ -83,15 +75,23 @@ struct WorkbookImpl {
     int active = 0;
     bool modified = false;
     bool formulaOverwritten = false;
+    // Set by a calculator once every formula's cached value is current; any
+    // later change of a value clears it. While it is clear, saving a sheet
+    // whose cells changed drops its formulas' cached values (a reader that
+    // does not recalculate then shows nothing rather than a stale result)
+    // and asks readers to recalculate on opening.
+    bool formulaResultsCurrent = false;
 
     QString stylesPart, sharedStringsPart, themePart;
     std::optional<Styles> styles;
-    std::optional<std::vector<QString>> sharedStrings;
+    std::optional<TextPool> sharedStrings;
+    bool date1904 = false;  // serial 0 is 1904-01-01 instead of 1899-12-31
     std::optional<xml::ContentTypes> contentTypes;
     bool contentTypesDirty = false;
 
     Styles& stylesRef();
-    const QString& sharedString(int index);
+    // The shared string at index ("" when there is none), read on first use.
+    QStringView sharedString(std::uint32_t index);
     xml::ContentTypes& types();
     xml::Relationships& sheetRels(SheetData& sheet);
     // Writes every changed part into the package.
@@ -102,11 +102,15 @@ struct WorkbookImpl {
 // names). Throws NotAWorkbook for a package that is no workbook.
 void loadPackage(WorkbookImpl& impl);
 void loadDrawing(WorkbookImpl& impl, SheetData& sheet);
-// Builds the package of a one-sheet workbook from rows of texts (CSV).
-void buildFromRows(WorkbookImpl& impl, Workbook& book,
-                   const std::vector<std::vector<QString>>& rows, const QString& sheetName);
-// Cell helpers over a sheet's index.
-pugi::xml_node findCell(const SheetData& sheet, int row, int col);
-pugi::xml_node ensureCell(SheetData& sheet, int row, int col);
+// Builds the package of a one-sheet workbook (a CSV) whose cells the
+// caller then fills; returns the sheet's data.
+SheetData& buildOneSheetBook(WorkbookImpl& impl, Workbook& book, const QString& sheetName);
+// Fills a fresh sheet from a CSV file; returns the file's encoding. Throws
+// Error (FileNotFound, TooLarge, UnknownEncoding).
+text::Encoding fillFromCsv(WorkbookImpl& impl, SheetData& sheet, const QString& path);
+// Stores text into cell as typed into a sheet (TypedText.h).
+void storeTypedText(WorkbookImpl& impl, CellStore& cells, StoredCell& cell, QStringView text);
+// The part's XML with the cells written back into sheetData.
+QByteArray serializeSheet(SheetData& sheet);
 
 }  // namespace excel

@@ -55,7 +55,8 @@ QString copyFixture(const QString& name, const QString& dir) {
 
 QJsonObject readBack(const QString& file, const QString& script) {
     const QString program = QStringLiteral(
-                                "import sys, json, openpyxl\n"
+                                "import sys, json, openpyxl, warnings\n"
+                                "warnings.simplefilter('ignore')\n"
                                 "wb = openpyxl.load_workbook(sys.argv[1])\n") +
                             script;
     QString out;

@@ -210,3 +210,38 @@ TEST(WorkbookWriteTest, OverwritingASharedFormulaKeepsTheRestOfItsGroup) {
     EXPECT_EQ(r[QStringLiteral("c5")].toString(), QStringLiteral("=B5*2+$B$3"));
     EXPECT_FALSE(r[QStringLiteral("chain")].toBool());
 }
+
+TEST(WorkbookWriteTest, TextBecomesADateOnlyWhenItIsAWholeDate) {
+    testsupport::TempDir dir;
+    auto book = Workbook::open(copyFixture(QStringLiteral("form.xlsx"), dir.path()));
+    Worksheet& ws = book->activeSheet();
+    // What is typed and what reads back: a date only for a whole date with a
+    // four-digit year from 1900 on, as the program's own fields write them.
+    const std::pair<const char*, const char*> cases[] = {
+        {"2024/3/5", "2024/03/05"},
+        {"2024-03-05", "2024/03/05"},
+        {"2024年3月5日", "2024/03/05"},
+        {"2024/03/05 9:30", "2024/03/05 9:30:00"},
+        {"2024-03-05T09:30:15", "2024/03/05 9:30:15"},
+        {"9999/12/31", "9999/12/31"},
+        {"1-2-3", "1-2-3"},  // an address block, not the 3rd of February of the year 1
+        {"24/3/5", "24/3/5"},
+        {"3.1.2", "3.1.2"},
+        {"1899/12/31", "1899/12/31"},
+        {"2024/2/30", "2024/2/30"},
+        {"2024/3-5", "2024/3-5"},
+        {"2024/3/5 25:00", "2024/3/5 25:00"},
+        {"2024年3月5", "2024年3月5"},
+        {" 2024/3/5", " 2024/3/5"},
+        {"12345", "12345"},
+        {"-0", "-0"},
+    };
+    int row = 30;
+    for (const auto& [typed, back] : cases) {
+        ws.setCellText(row, 2, QString::fromUtf8(typed));
+        EXPECT_EQ(ws.valueText(row, 2), QString::fromUtf8(back)) << typed;
+        ++row;
+    }
+    EXPECT_EQ(ws.value(30, 2).type, CellType::Number);
+    EXPECT_EQ(ws.value(36, 2).type, CellType::String);
+}

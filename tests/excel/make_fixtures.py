@@ -204,6 +204,47 @@ def images(out):
         f.write(b"\xff\xd8\xff\xe0 truncated")
 
 
+# A sheet in the shapes other writers use, written by hand: a prefix on every
+# element, rich and phonetic inline texts, an ISO date cell, an error, a
+# string result, a cell with an extension list and attributes of its own,
+# a CDATA value, character references, rows with heights, hidden rows and
+# row styles, and a shared formula with cached results.
+MARKUP_SHEET = (
+    '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+    '<x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main" '
+    'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" '
+    'xmlns:x14ac="http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac">'
+    '<x:dimension ref="A1:D6"/><x:sheetFormatPr defaultRowHeight="15"/>'
+    '<x:sheetData>'
+    '<x:row r="1" spans="1:4" ht="30" customHeight="1" x14ac:dyDescent="0.25">'
+    '<x:c r="A1" t="inlineStr"><x:is><x:r><x:rPr><x:b/></x:rPr><x:t>太字</x:t></x:r>'
+    '<x:r><x:t xml:space="preserve"> と普通</x:t></x:r></x:is></x:c>'
+    '<x:c r="B1" t="inlineStr"><x:is><x:t>山田</x:t><x:rPh sb="0" eb="2"><x:t>ヤマダ</x:t></x:rPh></x:is></x:c>'
+    '<x:c r="C1" t="d"><x:v>2024-03-05T09:30:00</x:v></x:c>'
+    '<x:c r="D1" t="e"><x:v>#N/A</x:v></x:c>'
+    '</x:row>'
+    '<x:row r="2" hidden="1"><x:c r="A2" cm="1"><x:v>42</x:v><x:extLst><x:ext uri="{test}"/></x:extLst></x:c>'
+    '<x:c r="B2" t="str"><x:f>"a"&amp;"b"</x:f><x:v>ab</x:v></x:c>'
+    '<x:c r="C2" t="inlineStr"><x:is><x:t><![CDATA[<tag> & more]]></x:t></x:is></x:c>'
+    '<x:c r="D2" t="inlineStr"><x:is><x:t>&#x6C0F;&#21517;&amp;&lt;</x:t></x:is></x:c></x:row>'
+    '<x:row r="3" s="1" customFormat="1"/>'
+    '<x:row r="4"><x:c r="A4"><x:v>1</x:v></x:c><x:c r="B4"><x:f t="shared" ref="B4:B6" si="0">A4*10</x:f><x:v>10</x:v></x:c></x:row>'
+    '<x:row r="5"><x:c r="A5"><x:v>2</x:v></x:c><x:c r="B5"><x:f t="shared" si="0"/><x:v>20</x:v></x:c></x:row>'
+    '<x:row r="6"><x:c r="A6"><x:v>3</x:v></x:c><x:c r="B6"><x:f t="shared" si="0"/><x:v>30</x:v></x:c></x:row>'
+    '</x:sheetData><x:pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/>'
+    '</x:worksheet>')
+
+
+def markup(out):
+    src = zipfile.ZipFile(os.path.join(out, "form.xlsx"))
+    with zipfile.ZipFile(os.path.join(out, "markup.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+        for info in src.infolist():
+            data = src.read(info.filename)
+            if info.filename == "xl/worksheets/sheet2.xml":
+                data = MARKUP_SHEET.encode("utf-8")
+            z.writestr(info.filename, data)
+
+
 def csvs(out):
     text = '氏名,郵便番号,備考\r\n山田,0600001,"a,b ""c""\r\n次行"\r\n鈴木,123,2024/3/5\r\n'
     with open(os.path.join(out, "utf8.csv"), "wb") as f:
@@ -221,5 +262,6 @@ if __name__ == "__main__":
     os.makedirs(out, exist_ok=True)
     form(out)
     odd_packages(out)
+    markup(out)
     images(out)
     csvs(out)
