@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "app/StartupChecks.h"
+#include "documents/TForm12.h"
+#include "documents/TForm8.h"
 #include "platform/QtServices.h"
 #include "view/TForm1.h"
 #include "view/TForm15.h"
@@ -61,6 +63,8 @@ int run(QApplication& application, platform::QtServices& services) {
 
     // Created once each, main window first; kept until the program ends.
     TForm1 form1(services, folder);
+    form1.Form8 = new TForm8(services, &form1);
+    form1.Form12 = new TForm12(&form1);
     auto* form15 = new TForm15(&form1);
     form1.Form15 = form15;
 

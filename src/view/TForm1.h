@@ -10,12 +10,14 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "db/Db.h"
+#include "documents/BindableFields.h"
+#include "documents/MainWindowState.h"
+#include "documents/Registry.h"
 #include "output/MainWindowState.h"
 #include "platform/Services.h"
 #include "view/FieldDescriptor.h"
@@ -29,10 +31,12 @@ class QRadioButton;
 class QStatusBar;
 class QTableView;
 class QToolButton;
+class TForm12;
 class TForm15;
 class TForm4;
 class TForm58;
 class TForm6;
+class TForm8;
 namespace view {
 class RecordGrid;
 class RecordModel;
@@ -44,7 +48,9 @@ struct MemoEditorEntry {
     QPointer<QDialog> editor;
 };
 
-class TForm1 : public QMainWindow, public output::MainWindowState {
+class TForm1 : public QMainWindow,
+              public output::MainWindowState,
+              public documents::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -193,6 +199,45 @@ public:
     void SpeedButton15Click();  // ファイル名貼付け
     void SpeedButton16Click();  // URL名貼付け
 
+    // --- The document registry (TForm1Documents.cpp) -------------------------
+    // Each operation works on the system store through ADOConnection2 and
+    // leaves it as it found it (connected only while a job holds it). The
+    // list operations see the documents of DatabasePath and the shown table.
+    TForm8* Form8 = nullptr;    // document choice; created by start-up, not owned
+    TForm12* Form12 = nullptr;  // card settings; created by start-up, not owned
+    int FindCardDocument(QString& templatePath, QString& sheet);
+    void EditCardDocument() override;
+    int SelectDocument(QString& templatePath, QString& sheet, QString& name,
+                       QString& outputLogField, int& serialNumber);
+    int SelectDocument(documents::ChosenDocument& chosen) override;
+    int ListDocuments(documents::DocumentList& list);
+    bool ReadBlockSettings(int id, documents::BlockSettings& settings);
+    void WriteBlockSettings(int id, const documents::BlockSettings& settings);
+    int InsertDocument(const QString& name, const QString& databasePath, const QString& table,
+                       const QString& templatePath, const QString& sheet,
+                       const QString& outputLogField);
+    void UpdateDocument(int id, const QString& name, const QString& databasePath,
+                        const QString& table, const QString& templatePath, const QString& sheet,
+                        const QString& outputLogField, int serialNumber);
+    void SetSerialNumber(int id, int serialNumber);
+    void DeleteDocument(int id);
+    int DuplicateDocument(int id, const QString& newTemplatePath, const QString& newName);
+    int ReadBindings(int id, documents::LinkList& list);
+    void InsertBinding(int id, const QString& cell, const QString& field);
+    void InsertBindings(int id, const documents::LinkList& list);
+    void ReplaceBindings(int id, const documents::LinkList& list);
+    void ListBindableFields(documents::FieldList& list);
+
+    // What the document windows read (documents::MainWindowState).
+    QWidget* mainWindow() override { return this; }
+    QString databasePath() const override { return DatabasePath; }
+    QString shownTableName() const override;
+    db::Connection& userDatabase() override { return ADOConnection1; }
+    db::Connection& systemStore() override { return ADOConnection2; }
+    QString programFolder() const override { return ProgramFolder; }
+    bool xlsxCapable() const override { return XlsxCapable; }
+    bool aceAvailable() const override { return AceAvailable; }
+
     // --- Toolbar buttons whose windows come with their own jobs -------------
     void SpeedButton3Click();   // 一覧出力
     void SpeedButton4Click();   // 文書登録
@@ -226,7 +271,6 @@ private:
 
     // The table view's helpers (TForm1Grid.cpp).
     void wireGrid();
-    QString shownTableName() const;
     bool reopenGrid(const QString& sql);
     void afterRequery();
     void storeColumnWidths();
