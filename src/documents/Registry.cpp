@@ -8,8 +8,11 @@ namespace documents {
 
 namespace {
 
-const QString kShownDocuments =
-    QStringLiteral("SELECT * FROM 登録データ WHERE データベース = :A AND テーブル = :B");
+// A document belongs to a database path and a table name as written: paths
+// that differ in letter case are different files here.
+const QString kShownDocuments = QStringLiteral(
+    "SELECT * FROM 登録データ WHERE データベース = :A COLLATE BINARY AND テーブル = :B COLLATE "
+    "BINARY");
 const QString kDocumentById = QStringLiteral("SELECT * FROM 登録データ WHERE ID = :A");
 const QString kInsertBinding =
     QStringLiteral("INSERT INTO 出力データ(リンク,セル,フィールド) VALUES(:A,:B,:C)");
@@ -104,8 +107,9 @@ const QString kSetLogField = QStringLiteral("UPDATE 登録データ SET 印刷�
 const QString kDeleteDocument = QStringLiteral("DELETE FROM 登録データ WHERE ID = :A");
 const QString kReadBindings =
     QStringLiteral("SELECT * FROM 出力データ WHERE リンク = :A ORDER BY IID");
-const QString kClearCards =
-    QStringLiteral("UPDATE 登録データ SET 優先 = :A WHERE データベース = :B AND テーブル = :C");
+const QString kClearCards = QStringLiteral(
+    "UPDATE 登録データ SET 優先 = :A WHERE データベース = :B COLLATE BINARY AND テーブル = :C "
+    "COLLATE BINARY");
 const QString kSetCard = QStringLiteral("UPDATE 登録データ SET 優先 = :A WHERE ID = :B");
 
 }  // namespace

@@ -224,8 +224,12 @@ TEST_F(DocumentFiles, MalformedFilesImportNothingOfTheBadDocument) {
         // The good document before it stays, nothing of the bad one is there.
         EXPECT_EQ(result.ids.size(), 1u);
         EXPECT_EQ(documentCount().toInt(), before.toInt() + 1);
-        EXPECT_EQ(sqliteValue("SELECT count(*) FROM 登録データ WHERE 登録名 = '悪い'"), "0");
-        EXPECT_EQ(sqliteValue("SELECT count(*) FROM 出力データ WHERE フィールド = 'a'"), "0");
+        EXPECT_EQ(
+            sqliteValue("SELECT count(*) FROM 登録データ WHERE 登録名 = '悪い' COLLATE BINARY"),
+            "0");
+        EXPECT_EQ(
+            sqliteValue("SELECT count(*) FROM 出力データ WHERE フィールド = 'a' COLLATE BINARY"),
+            "0");
     }
 
     // A binding the store refuses (longer than its column): the error is
@@ -237,7 +241,8 @@ TEST_F(DocumentFiles, MalformedFilesImportNothingOfTheBadDocument) {
                                    QString(300, QChar(u'長')) + "\r\n")),
                  db::Error);
     EXPECT_EQ(documentCount().toInt(), before.toInt() + 1);
-    EXPECT_EQ(sqliteValue("SELECT count(*) FROM 出力データ WHERE フィールド = 'a'"), "0");
+    EXPECT_EQ(sqliteValue("SELECT count(*) FROM 出力データ WHERE フィールド = 'a' COLLATE BINARY"),
+              "0");
 
     // Not a document file at all: nothing, whatever follows.
     EXPECT_EQ(importBytes(cp932("会員一覧\r\n" + good)).stop, ImportResult::Stop::NotADocumentFile);
