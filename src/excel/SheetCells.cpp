@@ -258,12 +258,14 @@ QString dateText(const QDateTime& dt) {
 }  // namespace
 
 CellValue Worksheet::value(int row, int col) const {
+    book_.impl_->calculate();
     const SheetData& s = data();
     const StoredCell* c = s.cells.find(row, col);
     return c ? valueOf(*book_.impl_, s.cells, row, *c) : CellValue{};
 }
 
 QString Worksheet::valueText(int row, int col) const {
+    book_.impl_->calculate();
     const SheetData& s = data();
     const StoredCell* c = s.cells.find(row, col);
     if (!c) return {};
@@ -294,6 +296,7 @@ QString Worksheet::valueText(int row, int col) const {
 }
 
 QString Worksheet::displayText(int row, int col) const {
+    book_.impl_->calculate();
     const CellValue v = value(row, col);
     switch (v.type) {
         case CellType::Number:
@@ -317,6 +320,7 @@ CellStyle Worksheet::style(int row, int col) const {
 
 void Worksheet::forEachCell(
     const std::function<void(const CellRef&, const CellValue&)>& visit) const {
+    book_.impl_->calculate();
     const SheetData& s = data();
     WorkbookImpl& impl = *book_.impl_;
     for (const StoredRow& row : s.cells.rows())

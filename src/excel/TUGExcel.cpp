@@ -312,4 +312,8 @@ bool TUGExcel::IsMergeTopLeft(const QString& address) {
     return cellRefText(merge->first) == address;
 }
 
+QStringList TUGExcel::UncalculatedCells() {
+    return Book ? Book->uncalculatedCells() : QStringList();
+}
+
 }  // namespace excel

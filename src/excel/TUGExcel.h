@@ -80,6 +80,10 @@ public:
     void ReplacePicture(const QString& shapeName, const QString& imageFile);
     void DeletePicture(const QString& shapeName);
     QString UsedRangeEnd(int part);
+    // Formula cells of the open workbook left at the value stored in the
+    // file because the engine does not compute their function ("'Sheet1'!C5");
+    // empty when every formula is current or no workbook is open.
+    QStringList UncalculatedCells();
     bool IsMergeTopLeft(const QString& address);
 
     // The ".html" path SaveAsWebPage writes for a workbook path.

@@ -113,6 +113,10 @@ std::string elementName(const pugi::xml_node& context, const char* local) {
 
 // --- WorkbookImpl -------------------------------------------------------------
 
+SheetData& WorkbookImpl::sheetData(int index) {
+    return sheetObjects[static_cast<size_t>(index)]->data();
+}
+
 Styles& WorkbookImpl::stylesRef() {
     if (!styles) {
         Styles s;
@@ -224,6 +228,8 @@ void loadPackage(WorkbookImpl& impl) {
 }
 
 void WorkbookImpl::commit() {
+    // A saved file carries current results for readers that do not calculate.
+    calculate();
     bool anyCellsChanged = false;
     for (size_t i = 0; i < sheetObjects.size(); ++i) {
         Worksheet& ws = *sheetObjects[i];
@@ -250,7 +256,9 @@ void WorkbookImpl::commit() {
         }
     }
     pugi::xml_node root = workbookDoc.document_element();
-    if (anyCellsChanged && !formulaResultsCurrent) {
+    // Readers are still asked to recalculate on opening: it costs them little
+    // and covers the formulas we leave at their stored values.
+    if (anyCellsChanged) {
         pugi::xml_node calc = xml::child(root, "calcPr");
         if (!calc)
             calc = xml::insertOrdered(

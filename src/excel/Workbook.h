@@ -19,6 +19,7 @@
 // Every failure (unreadable file, malformed part, unknown image) throws
 // excel::Error; the workbook is left as it was before the failing call.
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -158,6 +159,11 @@ public:
     // True when the book counts its date serials from 1904-01-01 (as books
     // from old Macintosh spreadsheets do); false for the usual 1900 system.
     bool uses1904Dates() const;
+
+    // Formula cells left at the value stored in the file because they use
+    // a function the engine does not compute ("'Sheet1'!C5"); such a book
+    // asks readers to recalculate when it is saved.
+    QStringList uncalculatedCells() const;
 
     bool modified() const;
     // Saves to the file it was opened from, in its own format.

@@ -11,6 +11,7 @@
 #include "excel/Workbook.h"
 #include "excel/XlsConvert.h"
 #include "excel/Xml.h"
+#include "excel/formula/Parser.h"
 #include "text/Cp932.h"
 
 namespace excel {
@@ -81,6 +82,12 @@ struct WorkbookImpl {
     // does not recalculate then shows nothing rather than a stale result)
     // and asks readers to recalculate on opening.
     bool formulaResultsCurrent = false;
+    bool calculating = false;
+    // Formula cells the calculator leaves at their stored value (a function
+    // it does not compute), found by the last calculation.
+    std::vector<std::pair<int, CellRef>> uncalculated;
+    // Parsed formulas by text, kept between calculations.
+    std::unordered_map<QString, std::shared_ptr<const formula::Parsed>> parsedFormulas;
 
     QString stylesPart, sharedStringsPart, themePart;
     std::optional<Styles> styles;
@@ -89,6 +96,10 @@ struct WorkbookImpl {
     std::optional<xml::ContentTypes> contentTypes;
     bool contentTypesDirty = false;
 
+    // Computes every formula whose result may be stale (formula/Calculator.cpp);
+    // does nothing while results are current.
+    void calculate();
+    SheetData& sheetData(int index);
     Styles& stylesRef();
     // The shared string at index ("" when there is none), read on first use.
     QStringView sharedString(std::uint32_t index);

@@ -26,7 +26,7 @@ TEST_F(FormTest, SheetsAndValues) {
     EXPECT_EQ(book->sheetByName(QStringLiteral("sheet2")), nullptr);
     const std::pair<const char*, const char*> cells[] = {
         {"A1", "御見積書"},       {"B3", "山田太郎"}, {"B4", "12345"},
-        {"B5", "2024/03/05"},     {"C6", "True"},     {"B6", ""},
+        {"B5", "2024/03/05"},     {"C6", "True"},     {"B6", "24690"},
         {"A7", "  前後に空白  "}, {"D8", "右端"},     {"Z99", ""}};
     for (const auto& [a1, text] : cells) {
         const CellRef r = *parseCellRef(QString::fromLatin1(a1));
