@@ -15,6 +15,11 @@ struct Subcommand {
 // Add further subcommands here.
 const Subcommand kSubcommands[] = {
     {"convert", kConvertUsage, convert},
+    {"fields", kBuilderUsage, fields},
+    {"create", "", create},
+    {"add-table", "", addTable},
+    {"add-field", "", addField},
+    {"import", "", import},
 };
 
 void usage(std::ostream& os) {

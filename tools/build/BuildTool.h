@@ -14,6 +14,13 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err);
 // Subcommands (one file each).
 int convert(const QStringList& args, std::ostream& out, std::ostream& err);
 extern const char kConvertUsage[];
+// The builder's jobs (BuilderCommands.cpp); one usage text covers them all.
+int fields(const QStringList& args, std::ostream& out, std::ostream& err);
+int create(const QStringList& args, std::ostream& out, std::ostream& err);
+int addTable(const QStringList& args, std::ostream& out, std::ostream& err);
+int addField(const QStringList& args, std::ostream& out, std::ostream& err);
+int import(const QStringList& args, std::ostream& out, std::ostream& err);
+extern const char kBuilderUsage[];
 
 // UTF-8 output of a QString.
 void write(std::ostream& os, const QString& s);
