@@ -8,11 +8,14 @@
 #include <memory>
 
 #include "app/StartupChecks.h"
+#include "db/Db.h"
+#include "documents/StoreLayout.h"
 #include "documents/TForm12.h"
 #include "documents/TForm8.h"
 #include "platform/QtServices.h"
 #include "view/TForm1.h"
 #include "view/TForm15.h"
+#include "view/ProgramFiles.h"
 
 #ifndef TESMORA_WORKBOOK_ENGINE
 #define TESMORA_WORKBOOK_ENGINE 0
@@ -59,6 +62,15 @@ int run(QApplication& application, platform::QtServices& services) {
     if (const std::optional<QString> failure = app::checkProgramFolder(folder, access)) {
         services.message(nullptr, *failure, app::kStartupCaption);
         return 0;
+    }
+    {
+        // A store written by an earlier version is brought to the current
+        // layout in place, rows kept, before any window reads it. A store
+        // that cannot be opened or changed ends the start with its error.
+        db::Connection store;
+        store.setConnectionString(view::systemStoreConnectionString(folder));
+        store.open();
+        documents::upgradeStoreLayout(store);
     }
 
     // Created once each, main window first; kept until the program ends.

@@ -1,4 +1,6 @@
 // The catalogue calls of opening a database and of the builder.
+#include <QProcess>
+
 #include "DbFixture.h"
 
 using namespace dbtest;
@@ -70,4 +72,27 @@ TEST_F(DbTest, EngineTypeMarksAnOldFormatFile) {
     // The marker is bookkeeping, never one of the user's tables.
     connection.open();
     EXPECT_EQ(connection.tableNames(), QStringList());
+}
+
+// A view written with the sqlite3 shell is in SQLite's dialect: its quoted
+// names are columns, and the grid must show their values, not the names.
+TEST_F(DbTest, ViewMadeByTheSqliteShellRunsAsWritten) {
+    run(QStringLiteral("CREATE TABLE 会員 (ID COUNTER PRIMARY KEY, 氏名 NCHAR(10))"));
+    run(QStringLiteral("INSERT INTO 会員 (氏名) VALUES (\"山田\")"));
+    connection.close();
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"),
+                {path, QStringLiteral("CREATE VIEW v AS SELECT \"氏名\" FROM \"会員\"")});
+    ASSERT_TRUE(shell.waitForFinished(10000));
+    ASSERT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    connection.open();
+    const std::optional<QString> text =
+        db::Catalog(connectionStringFor(path)).viewCommandText(QStringLiteral("v"));
+    ASSERT_TRUE(text);
+    db::DataSet ds(connection);
+    ds.setCommandText(*text);
+    ds.open();
+    ASSERT_EQ(ds.recordCount(), 1);
+    EXPECT_EQ(ds.field(0).name(), "氏名");
+    EXPECT_EQ(ds.field(0).asString(), "山田");
 }

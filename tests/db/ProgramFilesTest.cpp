@@ -2,6 +2,7 @@
 // store operations rely on.
 #include "DbFixture.h"
 #include "ProgramFiles.h"
+#include "documents/StoreLayout.h"
 
 using namespace dbtest;
 
@@ -91,4 +92,73 @@ TEST(ProgramFiles, TemplateHoldsTheBaseTableWithItsKey) {
     c.setConnectionString(connectionStringFor(dir.file(QStringLiteral("DBTemplate.mdb"))));
     c.open();
     EXPECT_EQ(c.tableNames(), QStringList({"ベーステーブル"}));
+}
+
+namespace {
+
+db::Connection* openStore(db::Connection& c, const QString& path) {
+    c.setConnectionString(
+        connectionStringFor(path, QString::fromLatin1(programfiles::kStorePassword)));
+    c.open();
+    return &c;
+}
+
+QStringList favourites(const QString& store) {
+    db::Connection c;
+    openStore(c, store);
+    db::Command q(c);
+    q.setCommandText(QStringLiteral("SELECT 登録名 FROM お気に入り ORDER BY ID"));
+    QStringList out;
+    q.query([&](const std::vector<QVariant>& row) { out << row[0].toString(); });
+    return out;
+}
+
+}  // namespace
+
+// The generator runs on every build: files already in the folder (above all
+// the store with the user's favourites) stay as they are.
+TEST(ProgramFiles, WritesOnlyWhatIsMissing) {
+    testsupport::TempDir dir;
+    programfiles::writeAll(dir.path());
+    const QString store = dir.file(QStringLiteral("SystemData.mdb"));
+    {
+        db::Connection c;
+        openStore(c, store)->execute(
+            QStringLiteral("INSERT INTO お気に入り (登録名) VALUES (\"会員名簿\")"));
+    }
+    QFile::remove(dir.file(QStringLiteral("DBTemplate.mdb")));
+    programfiles::writeAll(dir.path());
+    EXPECT_EQ(favourites(store), QStringList({"会員名簿"}));
+    EXPECT_TRUE(QFile::exists(dir.file(QStringLiteral("DBTemplate.mdb"))));
+}
+
+// A store of an earlier layout (here one that has only its registrations)
+// gains what the current layout adds; its rows stay, and a current store is
+// not touched again.
+TEST(ProgramFiles, OlderStoreIsUpgradedInPlace) {
+    testsupport::TempDir dir;
+    const QString store = dir.file(QStringLiteral("SystemData.mdb"));
+    db::createDatabase(store);
+    {
+        db::Connection c;
+        c.setConnectionString(connectionStringFor(store));
+        c.open();
+        c.execute(QStringLiteral("CREATE TABLE 登録データ (ID COUNTER PRIMARY KEY, 登録名 NCHAR(255))"));
+        c.execute(QStringLiteral("INSERT INTO 登録データ (登録名) VALUES (\"請求書\")"));
+    }
+    db::setDatabasePassword(store, QString(), QString::fromLatin1(programfiles::kStorePassword));
+    programfiles::writeAll(dir.path());  // the store is there: not replaced
+
+    db::Connection c;
+    openStore(c, store);
+    EXPECT_EQ(documents::storeLayoutVersion(c), 1);
+    EXPECT_TRUE(documents::upgradeStoreLayout(c));
+    EXPECT_EQ(documents::storeLayoutVersion(c), documents::kStoreLayoutVersion);
+    EXPECT_EQ(c.tableNames(), QStringList({"登録データ", "出力データ", "お気に入り"}));
+    db::Command q(c);
+    q.setCommandText(QStringLiteral("SELECT 登録名 FROM 登録データ"));
+    QStringList names;
+    q.query([&](const std::vector<QVariant>& row) { names << row[0].toString(); });
+    EXPECT_EQ(names, QStringList({"請求書"}));
+    EXPECT_FALSE(documents::upgradeStoreLayout(c));
 }

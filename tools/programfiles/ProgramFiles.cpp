@@ -2,11 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <functional>
 #include <stdexcept>
 
 #include "db/Db.h"
+#include "documents/StoreLayout.h"
 
 namespace programfiles {
 
@@ -59,30 +61,7 @@ void writeTemplateDatabase(const QString& path) {
 
 void writeSystemStore(const QString& path) {
     buildDatabase(
-        path,
-        [](db::Connection& c) {
-            // Paths and picture lists have no useful upper length, so they are
-            // memos; names are text up to 255 characters.
-            c.execute(QStringLiteral(
-                "CREATE TABLE 登録データ (ID COUNTER PRIMARY KEY, 登録名 NCHAR(255), データベース "
-                "MEMO, "
-                "テーブル NCHAR(255), エクセル MEMO, シート NCHAR(255), 印刷記録 NCHAR(255), "
-                "通し番号 INTEGER DEFAULT 1, "
-                "優先 BIT DEFAULT 0, XSection INTEGER DEFAULT 1, XIncrement INTEGER DEFAULT 1, "
-                "YSection INTEGER DEFAULT 1, YIncrement INTEGER DEFAULT 1, XStart INTEGER DEFAULT "
-                "0, "
-                "YStart INTEGER DEFAULT 0, Sort1 NCHAR(255) DEFAULT \"\", Sort2 NCHAR(255) DEFAULT "
-                "\"\", "
-                "Sort3 NCHAR(255) DEFAULT \"\")"));
-            c.execute(
-                QStringLiteral("CREATE TABLE 出力データ (IID COUNTER PRIMARY KEY, リンク INTEGER, "
-                               "セル MEMO, フィールド NCHAR(255))"));
-            c.execute(
-                QStringLiteral("CREATE TABLE お気に入り (ID COUNTER PRIMARY KEY, 登録名 "
-                               "NCHAR(255), データベース MEMO, "
-                               "テーブル NCHAR(255), パスワード NCHAR(255), パスワード使用 BIT "
-                               "DEFAULT 0, バックアップ MEMO)"));
-        },
+        path, [](db::Connection& c) { documents::upgradeStoreLayout(c); },
         QString::fromLatin1(kStorePassword));
 }
 
@@ -90,9 +69,16 @@ void writeAll(const QString& folder) {
     QDir dir(folder);
     if (!dir.exists() && !dir.mkpath(QStringLiteral(".")))
         throw std::runtime_error(("cannot create " + folder).toStdString());
-    writeSystemMarker(dir.filePath(QStringLiteral("System.dt")));
-    writeTemplateDatabase(dir.filePath(QStringLiteral("DBTemplate.mdb")));
-    writeSystemStore(dir.filePath(QStringLiteral("SystemData.mdb")));
+    // A file already there is the user's (the store holds registrations and
+    // favourites): it is never written again. Start-up brings an older store
+    // up to date in place.
+    const auto missing = [&](const char* name) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        return QFileInfo::exists(path) ? QString() : path;
+    };
+    if (const QString p = missing("System.dt"); !p.isEmpty()) writeSystemMarker(p);
+    if (const QString p = missing("DBTemplate.mdb"); !p.isEmpty()) writeTemplateDatabase(p);
+    if (const QString p = missing("SystemData.mdb"); !p.isEmpty()) writeSystemStore(p);
 }
 
 }  // namespace programfiles

@@ -1,5 +1,6 @@
-// tesmora-programfiles FOLDER: writes System.dt, DBTemplate.mdb and
-// SystemData.mdb into FOLDER (the build runs it for the executable's folder).
+// tesmora-programfiles FOLDER: writes those of System.dt, DBTemplate.mdb and
+// SystemData.mdb that FOLDER lacks (the build runs it for the executable's
+// folder on every build); files already there are kept.
 #include <QCoreApplication>
 #include <iostream>
 
