@@ -68,6 +68,13 @@ int RecordGrid::currentField() const {
 
 bool RecordGrid::postPending() {
     if (!model_) return true;
+    // Text still in the cell editor belongs to the record too.
+    if (state() == EditingState) {
+        if (QWidget* editor = indexWidget(currentIndex())) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
     db::DataSet& ds = model_->dataSet();
     if (!ds.active() || ds.state() == db::DataSet::State::Browse) return true;
     try {

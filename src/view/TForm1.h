@@ -272,7 +272,8 @@ private:
     // The table view's helpers (TForm1Grid.cpp).
     void wireGrid();
     bool reopenGrid(const QString& sql);
-    void afterRequery();
+    // column: the grid column that was current before the re-query (-1 none).
+    void afterRequery(int column);
     void storeColumnWidths();
     QStringList distinctValues(const QString& sql);
     int currentGridField() const;

@@ -5,6 +5,8 @@
 // GridRules and FilterSql; this file applies them to the controls.
 #include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 #include "text/Text.h"
@@ -215,10 +217,20 @@ QStringList TForm1::distinctValues(const QString& sql) {
     return out;
 }
 
-void TForm1::afterRequery() {
+void TForm1::afterRequery(int column) {
     ApplyColumnLayout();
     setPanelText(0, view::recordCountText(ADODataSet1.recordCount()));
     setPanelText(1, view::anyFilterSet(FieldDescriptors) ? view::kFilterActiveText : QString());
+    // The re-read grid starts on its first record in the column the user was
+    // in, so the hint and the text "ﾃﾞｰﾀ戻す" restores are that cell's.
+    if (ADODataSet1.recordCount() > 0 && column >= 0 && column < gridModel_->columnCount()) {
+        ADODataSet1.first();
+        // Current without selecting: a selection in selection mode picks
+        // rows for output, which a re-query must not do by itself.
+        const QSignalBlocker quiet(DBGrid1);
+        DBGrid1->selectionModel()->setCurrentIndex(gridModel_->index(ADODataSet1.recNo(), column),
+                                                   QItemSelectionModel::NoUpdate);
+    }
     DBGrid1ColEnter();
 }
 
@@ -229,6 +241,9 @@ void TForm1::DBGrid1TitleClick(int column) {
         const view::SuggestionPlan plan =
             view::planSuggestions(d.DataType, d.FieldName, {shownTableName(), IsQueryView, QuerySql});
         if (!plan.openDialog) return;
+        // The re-query closes the data set: the record being edited is
+        // stored first, and when it is refused nothing is re-read.
+        if (!DBGrid1->postPending()) return;
         storeColumnWidths();
         Form6->DistinctValues = plan.sql ? distinctValues(*plan.sql) : QStringList();
         Form6->FormShow(d, !OrderByClause.isEmpty());
@@ -241,11 +256,13 @@ void TForm1::DBGrid1TitleClick(int column) {
         d.CompareB = r.condition == 0 ? QString() : r.compareB;
         d.Decimals = r.decimals;
         OrderByClause = view::applySortChoice(OrderByClause, d.FieldName, r.direction, r.secondarySort);
-        if (reopenGrid(BuildFilteredSql())) afterRequery();
+        const int current = DBGrid1->currentField();
+        if (reopenGrid(BuildFilteredSql())) afterRequery(current);
     });
 }
 
 void TForm1::SpeedButton9Click() {
+    if (!DBGrid1->postPending()) return;
     platform::runGuarded(services_, this, [&] {
         storeColumnWidths();
         for (TFieldDescriptor& d : FieldDescriptors) {
@@ -254,6 +271,8 @@ void TForm1::SpeedButton9Click() {
             d.CompareB.clear();
         }
         OrderByClause.clear();
-        if (reopenGrid(IsQueryView ? QuerySql : view::tableSelectSql(shownTableName()))) afterRequery();
+        const int current = DBGrid1->currentField();
+        if (reopenGrid(IsQueryView ? QuerySql : view::tableSelectSql(shownTableName())))
+            afterRequery(current);
     });
 }
