@@ -23,6 +23,7 @@
 #include "accessfile/AccessFile.h"
 #include "view/Catalogue.h"
 #include "view/Detection.h"
+#include "view/FlowLayout.h"
 #include "view/ProgramFiles.h"
 #include "view/TForm15.h"
 
@@ -73,9 +74,10 @@ void TForm1::buildControls() {
 
     Panel1 = new QWidget(central);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    auto* row = new QHBoxLayout(Panel1);
+    // The buttons of both modes do not fit in one row on a common screen;
+    // they wrap to a second row instead of running off the window.
+    auto* row = new view::FlowLayout(Panel1);
     row->setContentsMargins(4, 4, 4, 4);
-    row->setSpacing(3);
     column->addWidget(Panel1);
 
     SpeedButton12 = addSpeedButton(12, QStringLiteral("お気に入り"), QStringLiteral("登録データベースを開く"));
@@ -118,7 +120,6 @@ void TForm1::buildControls() {
     SpeedButton19 = addSpeedButton(19, QString(), QStringLiteral("フォルダ名貼付け"));
     SpeedButton15 = addSpeedButton(15, QString(), QStringLiteral("ファイル名貼付け"));
     SpeedButton16 = addSpeedButton(16, QString(), QStringLiteral("URL名貼付け"));
-    row->addStretch();
     SpeedButton8 = addSpeedButton(8, QStringLiteral("終了"), QString());
 
     DBGrid1 = new view::RecordGrid(central);
@@ -135,7 +136,11 @@ void TForm1::buildControls() {
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(StatusBar1);
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        panel->setFixedWidth(widths[i]);
+        // The widths are minimums: a longer text ("データ数：1000000")
+        // widens its panel instead of losing its last characters.
+        panel->setMinimumWidth(widths[i]);
+        panel->setSizePolicy(i < 2 ? QSizePolicy::Minimum : QSizePolicy::Preferred,
+                             QSizePolicy::Preferred);
         StatusBar1->addWidget(panel);
         panels_ << panel;
     }
