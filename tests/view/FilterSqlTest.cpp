@@ -197,6 +197,24 @@ TEST(Suggestions, TablesAskDistinctValuesQueriesBorrowTheirFromPart) {
     EXPECT_FALSE(p.sql.has_value());
 }
 
+TEST(ConditionLists, EveryTypeItsLabelAndConditionTexts) {
+    const QStringList all = {"＜解　除＞",       "比較値Aより小",   "比較値A以下",
+                             "比較値Aと等しい", "比較値A以上",     "比較値Aより大",
+                             "比較値Aと違う",   "比較値A-B範囲内", "比較値A-B範囲外",
+                             "比較値Aを含む"};
+    const QStringList upToRange = all.mid(0, 9);
+    const std::pair<int, const char*> labels[] = {{4, "バイト型"}, {2, "小整数型"}, {3, "整数型"},
+                                                  {6, "実数型"},   {8, "通貨型"},   {24, "文字型"},
+                                                  {11, "日付型"},  {5, "論理型"}};
+    for (const auto& [type, label] : labels) {
+        EXPECT_EQ(typeLabel(type), QString::fromUtf8(label)) << type;
+        const QStringList want = type == 24 ? all
+                                 : type == 5 ? QStringList{all[0], all[3]}
+                                             : upToRange;
+        EXPECT_EQ(conditionTexts(type), want) << type;
+    }
+}
+
 TEST(ConditionLists, TextOffersContainsBooleanOnlyEquals) {
     EXPECT_EQ(conditionTexts(24).size(), 10);
     EXPECT_EQ(conditionTexts(24).last(), QStringLiteral("比較値Aを含む"));

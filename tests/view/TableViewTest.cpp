@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -201,7 +203,11 @@ TEST_F(TableView, RefusedValueKeepsTheDialogAndCancelChangesNothing) {
     settings(column(QStringLiteral("年会費")), [this](QDialog& d) {
         chooseCondition(d, 7, QStringLiteral("5000"), QStringLiteral("3000"));
         ok(d);
-        EXPECT_TRUE(d.isVisible() || d.result() != QDialog::Accepted);
+        // Refused: the dialog is still open, not accepted, with list A to correct.
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        auto* listA = d.findChild<QComboBox*>(QStringLiteral("ComboBox3"));
+        EXPECT_TRUE(d.focusWidget() == listA || (d.focusWidget() && d.focusWidget()->parent() == listA));
         ASSERT_EQ(services.messages.size(), 1u);
         EXPECT_EQ(services.messages[0].text, QStringLiteral("比較値A・Bが同値又は逆順です"));
         EXPECT_EQ(services.messages[0].caption, QStringLiteral("設定の中止"));
@@ -284,4 +290,153 @@ TEST_F(TableView, RefusedPostKeepsEditModeAndTheRecord) {
     EXPECT_TRUE(form->SpeedButton18->isVisibleTo(form.get()));
     form->ADODataSet1.cancel();
     EXPECT_EQ(cell(2, QStringLiteral("会員番号")), QStringLiteral("M00003"));
+}
+
+// Sorting, filtering and "ﾌｨﾙﾀ解除" re-read the grid: the record being edited
+// (in a cell or in the memo editor) is stored first; a refused record stops
+// the re-query and stays in the grid for the user to correct.
+TEST_F(TableView, RequeryStoresThePendingEditOrDoesNotHappen) {
+    setMode(1);
+    const int name = column(QStringLiteral("氏名"));
+    const int memo = column(QStringLiteral("備考"));
+    const QModelIndex i = model()->index(4, name);
+    form->DBGrid1->setCurrentIndex(i);
+    ASSERT_TRUE(model()->setData(i, QStringLiteral("編集中の氏名"), Qt::EditRole));
+    form->SpeedButton9->click();
+    EXPECT_EQ(form->ADODataSet1.state(), db::DataSet::State::Browse);
+    EXPECT_EQ(cell(4, QStringLiteral("氏名")), QStringLiteral("編集中の氏名"));
+
+    form->DBGrid1->setCurrentIndex(model()->index(6, memo));
+    services.answerNextDialog([](QDialog& d) {
+        d.findChild<QPlainTextEdit*>(QStringLiteral("DBMemo1"))->setPlainText(QStringLiteral("メモの続き"));
+        d.accept();
+    });
+    form->DBGrid1KeyDown(Qt::Key_Return);
+    const QString memberNumber = cell(6, QStringLiteral("会員番号"));
+    settings(column(QStringLiteral("会員番号")), [&](QDialog& d) {
+        chooseCondition(d, 3, memberNumber);
+        ok(d);
+    });
+    ASSERT_EQ(model()->rowCount(), 1);
+    EXPECT_EQ(cell(0, QStringLiteral("備考")), QStringLiteral("メモの続き"));
+
+    form->SpeedButton9->click();
+    const QModelIndex key = model()->index(2, column(QStringLiteral("会員番号")));
+    form->DBGrid1->setCurrentIndex(key);
+    ASSERT_TRUE(model()->setData(key, QStringLiteral("M00001"), Qt::EditRole));  // a taken key
+    const QString sql = form->CurrentSql;
+    form->SpeedButton9->click();
+    const int dialogs = services.dialogsShown.size();
+    form->DBGrid1TitleClick(name);
+    EXPECT_EQ(services.dialogsShown.size(), dialogs);
+    EXPECT_EQ(services.errors.size(), 2);
+    EXPECT_EQ(form->CurrentSql, sql);
+    EXPECT_EQ(form->ADODataSet1.state(), db::DataSet::State::Edit);
+    EXPECT_EQ(cell(2, QStringLiteral("会員番号")), QStringLiteral("M00001"));
+}
+
+// After a re-query in edit mode the grid is on a cell again: the hint names
+// its column and "ﾃﾞｰﾀ戻す" has that cell's text.
+TEST_F(TableView, RequeryInEditModeKeepsTheColumnHintAndCellText) {
+    setMode(1);
+    const int name = column(QStringLiteral("氏名"));
+    form->DBGrid1->setCurrentIndex(model()->index(3, name));
+    settings(name, [](QDialog& d) {
+        d.findChild<QToolButton*>(QStringLiteral("SpeedButton2"))->click();
+        ok(d);
+    });
+    ASSERT_GT(model()->rowCount(), 0);
+    EXPECT_EQ(form->panelText(2), QStringLiteral("氏名：20文字入力"));
+    EXPECT_EQ(form->DBGrid1->currentIndex().row(), 0);
+    EXPECT_EQ(form->SavedCellText, cell(0, QStringLiteral("氏名")));
+    form->SpeedButton9->click();
+    EXPECT_EQ(form->panelText(2), QStringLiteral("氏名：20文字入力"));
+    EXPECT_EQ(form->SavedCellText, cell(0, QStringLiteral("氏名")));
+    // In selection mode the re-query picks no rows for output by itself.
+    setMode(0);
+    form->SpeedButton9->click();
+    EXPECT_TRUE(form->SelectedRows().isEmpty());
+    EXPECT_EQ(form->panelText(2), QStringLiteral("選択モード（入力不可）"));
+}
+
+// On a 1280 x 800 screen every button of either mode can be reached, and the
+// status bar shows a seven-digit count and the filter note whole.
+TEST_F(TableView, ToolbarAndStatusBarFitACommonScreen) {
+    form->resize(1280, 800);
+    for (int mode : {0, 1}) {
+        setMode(mode);
+        QCoreApplication::processEvents();
+        form->layout()->activate();
+        for (int n = 1; n <= 19; ++n) {
+            QToolButton* b = form->speedButton(n);
+            if (!b->isVisibleTo(form.get())) continue;
+            const QRect r(b->mapTo(form.get(), QPoint(0, 0)), b->size());
+            EXPECT_TRUE(form->rect().contains(r)) << "mode " << mode << " " << b->text().toStdString();
+            EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+        }
+    }
+    EXPECT_LE(form->minimumSizeHint().width(), 1280);
+    form->setPanelText(0, QStringLiteral("データ数：1000000"));
+    form->setPanelText(1, QStringLiteral("フィルタ設定中"));
+    QCoreApplication::processEvents();
+    form->statusBar()->layout()->activate();
+    for (int i : {0, 1}) {
+        auto* panel = form->findChild<QLabel*>(QStringLiteral("StatusBar1Panel%1").arg(i));
+        EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
+            << panel->text().toStdString();
+    }
+    EXPECT_GE(form->findChild<QLabel*>(QStringLiteral("StatusBar1Panel1"))->width(), 80);
+}
+
+// A saved query whose table is gone cannot be opened: the error is shown and
+// the grid stays empty, with no columns left over from the table before.
+TEST_F(TableView, FailedOpenLeavesTheGridEmpty) {
+    {
+        db::Connection c;
+        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path);
+        c.open();
+        c.execute(QStringLiteral("CREATE TABLE [一時] ([a] INTEGER)"));
+        c.execute(QStringLiteral("CREATE VIEW [壊れた] AS SELECT [a] FROM [一時]"));
+        c.execute(QStringLiteral("DROP TABLE [一時]"));
+    }
+    form->OpenDatabase(path, QStringLiteral("壊れた"));
+    EXPECT_EQ(form->shownTableName(), QStringLiteral("壊れた"));
+    EXPECT_EQ(services.errors.size(), 1);
+    EXPECT_FALSE(form->ADODataSet1.active());
+    EXPECT_TRUE(form->FieldDescriptors.empty());
+    EXPECT_EQ(model()->rowCount(), 0);
+    EXPECT_EQ(model()->columnCount(), 0);
+    EXPECT_TRUE(form->MemoEditors.empty());
+}
+
+// Suggestions are offered up to 500 distinct values, 500 included.
+TEST_F(TableView, SuggestionsStopAboveFiveHundredValues) {
+    {
+        db::Connection c;
+        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path);
+        c.open();
+        c.execute(QStringLiteral("CREATE TABLE [番号表] ([n] INTEGER)"));
+        db::Transaction t(c);
+        for (int i = 1; i <= 500; ++i) c.execute(QStringLiteral("INSERT INTO [番号表] ([n]) VALUES (%1)").arg(i));
+        c.execute(QStringLiteral("INSERT INTO [番号表] ([n]) VALUES (1)"));  // a repeated value counts once
+        t.commit();
+    }
+    form->OpenDatabase(path, QStringLiteral("番号表"));
+    ASSERT_EQ(form->shownTableName(), QStringLiteral("番号表"));
+    int offered = -1;
+    auto countSuggestions = [&](QDialog& d) {
+        offered = d.findChild<QComboBox*>(QStringLiteral("ComboBox3"))->count();
+        EXPECT_EQ(d.findChild<QComboBox*>(QStringLiteral("ComboBox4"))->count(), offered);
+        d.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+    };
+    settings(0, countSuggestions);
+    EXPECT_EQ(offered, 500);
+    {
+        db::Connection c;
+        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path);
+        c.open();
+        c.execute(QStringLiteral("INSERT INTO [番号表] ([n]) VALUES (501)"));
+    }
+    settings(0, countSuggestions);
+    EXPECT_EQ(offered, 0);
 }
