@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The document-output benchmark's template and its openpyxl reference.
 
-  form_bench.py template OUTDIR        writes OUTDIR/template.xlsx and images
+  form_bench.py template OUTDIR        writes OUTDIR/template.xlsx and images,
+                                       and OUTDIR/template_formulas.xlsx: the
+                                       same form with ten formula cells
   form_bench.py run TEMPLATE OUTDIR N  fills N documents with openpyxl and
                                        prints documents per second, by wall
                                        time and by CPU time
@@ -18,6 +20,11 @@ from openpyxl.styles import Border, Font, Side
 from PIL import Image as PILImage
 
 CELLS = ["B%d" % r for r in range(3, 13)] + ["D%d" % r for r in range(3, 13)] + ["F%d" % r for r in range(3, 13)]
+
+FORMULA_CELLS = ["C%d" % r for r in range(14, 19)] + ["E%d" % r for r in range(14, 19)]
+FORMULAS = ["=SUM(D3:D12)", "=ROUNDDOWN(C14*0.1,0)", "=C14+C15", '=DATEDIF(DATE(1980,5,20),F3,"Y")',
+            "=AVERAGE(D3:D12)", "=ROUND(D4*D5,2)", "=COUNTA(B3:B12)", '=B3&"様"',
+            '=IF(C16>100000,"大口","通常")', "=MAX(F3:F12)-MIN(F3:F12)"]
 
 
 def values(i):
@@ -60,6 +67,22 @@ def template(out):
     src.close()
     parts["xl/drawings/drawing1.xml"] = parts["xl/drawings/drawing1.xml"].replace(b'name="Image 1"', b'name="Picture 1"')
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
+    # The same form with the formulas a quotation carries: totals, tax
+    # rounded down, an age from a date, texts built from the input.
+    wb = load_workbook(path)
+    ws = wb["見積書"]
+    for a, f in zip(FORMULA_CELLS, FORMULAS):
+        ws[a] = f
+    ws._images[0].anchor = "H3"
+    formulas = os.path.join(out, "template_formulas.xlsx")
+    wb.save(formulas)
+    src = zipfile.ZipFile(formulas)
+    parts = {i.filename: src.read(i.filename) for i in src.infolist()}
+    src.close()
+    parts["xl/drawings/drawing1.xml"] = parts["xl/drawings/drawing1.xml"].replace(b'name="Image 1"', b'name="Picture 1"')
+    with zipfile.ZipFile(formulas, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in parts.items():
             z.writestr(name, data)
 
