@@ -4,6 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -77,4 +81,65 @@ TEST(LibreOfficeTest, XlsIsReadAndWrittenThroughTheConverter) {
     }
     auto again = Workbook::open(xls);
     EXPECT_EQ(again->activeSheet().valueText(3, 2), QStringLiteral("書き戻し"));
+}
+
+// A few hundred formulas over Japanese texts, numbers, dates, blanks and
+// errors (formula_book.py), calculated by LibreOffice and by us.
+TEST(LibreOfficeTest, FormulasGiveWhatLibreOfficeGives) {
+    if (findOfficeConverter().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+    testsupport::TempDir dir;
+    const QString script = QStringLiteral(TESMORA_SOURCE_TESTS "/excel/formula_book.py");
+    const QString book = dir.file(QStringLiteral("formulas.xlsx"));
+    QString log;
+    ASSERT_EQ(runProgram(QStringLiteral("/usr/bin/python3"), {script, QStringLiteral("write"), book},
+                         &log),
+              0)
+        << log.toStdString();
+    QDir(dir.path()).mkdir(QStringLiteral("office"));
+    const QString theirs = convert(book, QStringLiteral("xlsx"), dir.file(QStringLiteral("office")));
+    ASSERT_FALSE(theirs.isEmpty());
+    QString json;
+    ASSERT_EQ(runProgram(QStringLiteral("/usr/bin/python3"), {script, QStringLiteral("read"), theirs},
+                         &json),
+              0)
+        << json.toStdString();
+    const QJsonObject expected = QJsonDocument::fromJson(json.toUtf8()).object();
+    ASSERT_GT(expected.size(), 300);
+
+    auto ours = Workbook::open(book);
+    Worksheet& ws = *ours->sheetByName(QStringLiteral("式"));
+    EXPECT_TRUE(ours->uncalculatedCells().isEmpty())
+        << ours->uncalculatedCells().join(QLatin1Char(' ')).toStdString();
+    int compared = 0;
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        const CellRef at = *parseCellRef(it.key());
+        const QJsonArray e = it.value().toArray();
+        const QString kind = e[0].toString();
+        const CellValue v = ws.value(at.row, at.col);
+        const std::string what = ("=" + ws.valueText(at.row, 1) + " gives " +
+                                  ws.valueText(at.row, at.col) + ", LibreOffice " +
+                                  QJsonDocument(e).toJson(QJsonDocument::Compact))
+                                     .toStdString();
+        ++compared;
+        if (kind == QLatin1String("n")) {
+            const double x = e[1].toDouble();
+            EXPECT_TRUE(v.type == CellType::Number &&
+                        std::fabs(v.number - x) <= std::max(1e-9, std::fabs(x) * 1e-12))
+                << what;
+        } else if (kind == QLatin1String("s")) {
+            EXPECT_TRUE(v.type == CellType::String && v.text == e[1].toString()) << what;
+        } else if (kind == QLatin1String("b")) {
+            EXPECT_TRUE(v.type == CellType::Boolean && v.boolean == e[1].toBool()) << what;
+        } else if (kind == QLatin1String("e")) {
+            // LibreOffice maps its own errors to the file's codes loosely
+            // (SQRT(-1) becomes #VALUE!); only #N/A and #DIV/0! are exact.
+            const QString code = e[1].toString();
+            const bool exact = code == QLatin1String("#N/A") || code == QLatin1String("#DIV/0!");
+            EXPECT_TRUE(v.type == CellType::Error && (!exact || v.text == code)) << what;
+        } else {
+            EXPECT_TRUE(v.type == CellType::Empty || (v.type == CellType::String && v.text.isEmpty()))
+                << what;
+        }
+    }
+    EXPECT_EQ(compared, expected.size());
 }
