@@ -406,6 +406,8 @@ void Worksheet::setCellFormula(int row, int col, const QString& formula) {
     WorkbookImpl& impl = *book_.impl_;
     StoredCell& cell = ensureCell(s, row, col);
     clearValue(s.cells, row, cell);
+    // The calculation chain of the file does not list the new formula.
+    impl.formulaOverwritten = true;
     Formula f;
     f.text = formula;
     s.cells.formulas[CellStore::key(row, col)] = std::move(f);

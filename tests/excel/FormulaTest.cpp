@@ -225,6 +225,19 @@ TEST(FormulaTest, DependentCellsFollowEveryChangeAndTheSavedFileCarriesResults) 
     EXPECT_EQ(r[QStringLiteral("b6")].toInt(), 500);
     EXPECT_EQ(r[QStringLiteral("c4")].toInt(), 5);
     EXPECT_EQ(r[QStringLiteral("f")].toString(), QStringLiteral("=B4*2"));
+
+    // The Web page (as printing and the preview) shows the new total.
+    TUGExcel xl(QStringLiteral("Excel.Application"));
+    xl.OpenBook(path, false);
+    xl.SetCell(QStringLiteral("B4"), QStringLiteral("300"));
+    const QString page = dir.file(QStringLiteral("page.xlsx"));
+    xl.SaveAsWebPage(page);
+    xl.CloseBook(false);
+    QFile html(TUGExcel::webPagePath(page));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(html.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral(">600<"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral(">500<")));
 }
 
 TEST(FormulaTest, AFileWithoutResultsIsCalculatedOnReading) {
@@ -269,6 +282,14 @@ TEST(FormulaTest, ALongChainIsComputedWithoutDeepRecursion) {
     // A circle as long closes on itself.
     b.ws.setCellFormula(n, 20, QStringLiteral("T1"));
     EXPECT_EQ(b.ws.valueText(1, 20), QStringLiteral("#VALUE!"));
+
+    // Deeply nested formulas along a chain: the depth of each adds up.
+    QString ones;
+    for (int k = 0; k < 2000; ++k) ones += QStringLiteral("+1");
+    for (int r = 1; r < 300; ++r)
+        b.ws.setCellFormula(r, 21, QStringLiteral("U%1").arg(r + 1) + ones);
+    b.ws.setCellText(300, 21, QStringLiteral("0"));
+    EXPECT_EQ(b.ws.valueText(1, 21), QString::number(299 * 2000));
 }
 
 TEST(FormulaTest, AnUnknownFunctionKeepsItsStoredValueAndIsReported) {

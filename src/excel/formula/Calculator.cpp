@@ -439,6 +439,11 @@ Value Evaluator::binaryOp(Node::Op op, const Value& a, const Value& b) {
 }
 
 Value Evaluator::evaluate(const Node& node) {
+    ++nesting_;
+    struct Leave {
+        int& n;
+        ~Leave() { --n; }
+    } leave{nesting_};
     switch (node.op) {
         case Node::Op::Number:
             return Value::number(node.num);
@@ -611,6 +616,7 @@ private:
     std::unordered_map<std::uint64_t, Entry> entries_;
     int depth_ = 0;
     static constexpr int kMaxDepth = 200;
+    static constexpr int kMaxNesting = 4000;
 
     static Value circular() { return Value::error(err::Value); }
 
@@ -655,7 +661,9 @@ private:
     void compute(std::uint64_t key) {
         Entry& e = entries_[key];
         if (e.state == State::Done) return;
-        if (depth_ >= kMaxDepth) throw TooDeep{key};
+        // Cells met inside deeply nested formulas count by their nesting too,
+        // so the stack stays bounded whatever the file holds.
+        if (depth_ >= kMaxDepth || nesting_ > kMaxNesting) throw TooDeep{key};
         const int s = int(key >> 40);
         const int row = int((key >> 16) & 0xFFFFFF), col = int(key & 0xFFFF);
         struct Frame {

@@ -76,6 +76,7 @@ protected:
     std::unordered_map<int, CellRef> extent_;
     CellRef extent(int sheet);
     int nameDepth_ = 0;
+    int nesting_ = 0;  // of evaluate() calls
 
 private:
     Value call(const Node& node);

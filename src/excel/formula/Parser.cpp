@@ -480,6 +480,12 @@ private:
 
 std::shared_ptr<const Parsed> parseFormula(const QString& text) {
     auto parsed = std::make_shared<Parsed>();
+    // Far beyond what a spreadsheet accepts (8,192 characters); such a text
+    // is left as stored rather than parsed into a tree that deep.
+    if (text.size() > 16384) {
+        parsed->supported = false;
+        return parsed;
+    }
     try {
         Reader reader(text);
         parsed->root = reader.parse(parsed->supported);
