@@ -190,7 +190,7 @@ struct DataSet::Impl {
     // they are read in order (a sorted query is sorted once, not once per
     // block); a jump elsewhere starts it again at an offset.
     int positionCount = 0;
-    Statement cursor;     // SELECT * FROM (sql) LIMIT -1 OFFSET ?
+    Statement cursor;     // the query itself
     int cursorNext = -1;  // position of the row the cursor gives next; -1 not running
     QTimer idle;
 
@@ -260,9 +260,18 @@ struct DataSet::Impl {
         if (cursorNext < 0 || row < cursorNext || row - cursorNext > kBlockRows) {
             const int start = row < cursorNext ? std::max(0, row - (kBlockRows - 1)) : row;
             st.reset();
-            bindParameters(st, 1);
-            st.bindInt(st.parameterCount(), start);
-            self.cursorNext = start;
+            bindParameters(st);
+            self.cursorNext = 0;
+            // Rows before the start are stepped over, not read. The query
+            // runs as written: wrapped for an OFFSET, a sorted query would
+            // first be copied whole into a temporary table.
+            while (cursorNext < start) {
+                if (!st.step()) {
+                    self.stopCursor();
+                    return;
+                }
+                ++self.cursorNext;
+            }
         }
         const int ncol = int(columns.size());
         const int until = std::max(row + 1, cursorNext + kBlockRows);
@@ -412,7 +421,7 @@ void DataSet::Impl::open() {
         Statement countSt(h, QStringLiteral("SELECT count(*) FROM (%1)").arg(sql));
         bindParameters(countSt);
         if (countSt.step()) count = int(countSt.columnInt(0));
-        cursorSt = Statement(h, QStringLiteral("SELECT * FROM (%1) LIMIT -1 OFFSET ?").arg(sql));
+        cursorSt = Statement(h, sql);
     }
 
     const bool writable = rowIdentity && !connection.readOnly();

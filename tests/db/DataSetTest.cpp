@@ -314,3 +314,26 @@ TEST_F(DataSetTest, FieldKeptPastACloseIsAnErrorNotACrash) {
     EXPECT_EQ(errorCode([&] { last.asString(); }), Error::Code::State);
     EXPECT_EQ(errorCode([&] { ds->textAt(0, 0); }), Error::Code::State);
 }
+
+// A sorted saved query read by position: on in order, then back and far
+// ahead, every row is the one the sort puts there.
+TEST_F(DataSetTest, SortedViewReadsOnInOrderAndAfterJumps) {
+    run(QStringLiteral("CREATE TABLE B (v INTEGER, t NCHAR(10))"));
+    run(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                       "1000) INSERT INTO B SELECT x, 'r' || x FROM c"));
+    run(QStringLiteral("CREATE VIEW 逆順 AS SELECT v, t FROM B ORDER BY v DESC"));
+    openSql(QStringLiteral("SELECT * FROM [逆順]"));
+    ASSERT_EQ(ds->recordCount(), 1000);
+    int expected = 1000;
+    for (ds->first(); !ds->eof(); ds->next()) {
+        ASSERT_EQ(ds->field(0).asString(), QString::number(expected));
+        ASSERT_EQ(ds->field(1).asString(), QStringLiteral("r%1").arg(expected));
+        --expected;
+    }
+    EXPECT_EQ(expected, 0);
+    EXPECT_EQ(ds->textAt(3, 0), "997");
+    EXPECT_EQ(ds->textAt(999, 1), "r1");
+    EXPECT_EQ(ds->textAt(400, 0), "600");
+    EXPECT_EQ(ds->textAt(399, 0), "601");
+    EXPECT_EQ(ds->textAt(1000, 0), "");
+}
