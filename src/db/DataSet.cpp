@@ -139,6 +139,46 @@ std::optional<SingleTable> singleTableSelect(const QString& sql) {
     return st;
 }
 
+// `sql` without its final ORDER BY, when that cannot change which rows
+// there are (no LIMIT or OFFSET after it, no parameter in it); else `sql`.
+QString withoutFinalOrder(const QString& sql) {
+    const std::vector<SqlWord> w = scanSql(sql);
+    size_t order = w.size();
+    for (size_t i = 0; i + 1 < w.size(); ++i)
+        if (w[i].depth == 0 && keyword(w[i], "ORDER") && keyword(w[i + 1], "BY")) order = i;
+    if (order == w.size()) return sql;
+    for (size_t i = order; i < w.size(); ++i) {
+        if (w[i].depth == 0 && (keyword(w[i], "LIMIT") || keyword(w[i], "OFFSET"))) return sql;
+        if (w[i].punct && QStringLiteral("?:@$").contains(w[i].text)) return sql;
+    }
+    return sql.left(w[order].start);
+}
+
+// The statement that counts the rows of `sql`. A sort does not change the
+// count, and counting through it would sort every row once more before the
+// first is read: the final ORDER BY is left out, also that of a view the
+// statement merely reads whole ("SELECT * FROM view").
+QString countSql(sqlite3* h, const QString& sql) {
+    QString body = sql;
+    const std::vector<SqlWord> w = scanSql(sql);
+    const bool wholeView = (w.size() == 4 || (w.size() == 5 && w[4].text == QLatin1String(";"))) &&
+                           keyword(w[0], "SELECT") && w[1].punct && w[1].text == QLatin1String("*") &&
+                           keyword(w[2], "FROM") && !w[3].punct;
+    if (wholeView) {
+        Statement view(h, QStringLiteral("SELECT sql FROM sqlite_master WHERE type='view' AND name=?"));
+        view.bindText(1, w[3].text);
+        if (view.step()) {
+            const QString create = view.columnText(0);
+            for (const SqlWord& word : scanSql(create))
+                if (word.depth == 0 && keyword(word, "AS")) {
+                    body = create.mid(word.start + 2);
+                    break;
+                }
+        }
+    }
+    return QStringLiteral("SELECT count(*) FROM (%1)").arg(withoutFinalOrder(body));
+}
+
 struct Column : ResultColumn {
     bool canModify = false;
 };
@@ -418,7 +458,7 @@ void DataSet::Impl::open() {
         }
     }
     if (!rowIdentity) {
-        Statement countSt(h, QStringLiteral("SELECT count(*) FROM (%1)").arg(sql));
+        Statement countSt(h, countSql(h, sql));
         bindParameters(countSt);
         if (countSt.step()) count = int(countSt.columnInt(0));
         cursorSt = Statement(h, sql);

@@ -336,4 +336,16 @@ TEST_F(DataSetTest, SortedViewReadsOnInOrderAndAfterJumps) {
     EXPECT_EQ(ds->textAt(400, 0), "600");
     EXPECT_EQ(ds->textAt(399, 0), "601");
     EXPECT_EQ(ds->textAt(1000, 0), "");
+
+    // The count leaves a sort out only where the sort cannot change it.
+    run(QStringLiteral("CREATE VIEW 上位 AS SELECT v FROM B ORDER BY v DESC LIMIT 10"));
+    openSql(QStringLiteral("SELECT * FROM [上位]"));
+    EXPECT_EQ(ds->recordCount(), 10);
+    EXPECT_EQ(ds->textAt(9, 0), "991");
+    openSql(QStringLiteral("SELECT v FROM B UNION SELECT v + 2000 FROM B ORDER BY 1 DESC"));
+    EXPECT_EQ(ds->recordCount(), 2000);
+    EXPECT_EQ(ds->textAt(0, 0), "3000");
+    openSql(QStringLiteral("SELECT v FROM B WHERE v < 100 ORDER BY v DESC LIMIT 5 OFFSET 3"));
+    EXPECT_EQ(ds->recordCount(), 5);
+    EXPECT_EQ(ds->textAt(0, 0), "96");
 }
