@@ -63,15 +63,16 @@ int run(QApplication& application, platform::QtServices& services) {
         services.message(nullptr, *failure, app::kStartupCaption);
         return 0;
     }
-    {
-        // A store written by an earlier version is brought to the current
-        // layout in place, rows kept, before any window reads it. A store
-        // that cannot be opened or changed ends the start with its error.
+    // A store written by an earlier version is brought to the current layout
+    // in place, rows kept, before any window reads it. When that fails the
+    // store is left as it was and the user is told; databases can still be
+    // opened and edited, and each store operation reports its own failure.
+    platform::runGuarded(services, nullptr, [&] {
         db::Connection store;
         store.setConnectionString(view::systemStoreConnectionString(folder));
         store.open();
         documents::upgradeStoreLayout(store);
-    }
+    });
 
     // Created once each, main window first; kept until the program ends.
     TForm1 form1(services, folder);
