@@ -60,29 +60,24 @@ def template(out):
     ws.add_image(Image(os.path.join(out, "stamp.png")), "H3")
     path = os.path.join(out, "template.xlsx")
     wb.save(path)
-    # Excel names pasted pictures "Picture n"; the engine looks pictures up by that name.
+    name_picture(path)
+    # The same form with the formulas a quotation carries: totals, tax
+    # rounded down, an age from a date, texts built from the input.
+    for a, f in zip(FORMULA_CELLS, FORMULAS):
+        ws[a] = f
+    formulas = os.path.join(out, "template_formulas.xlsx")
+    wb.save(formulas)
+    name_picture(formulas)
+
+
+def name_picture(path):
+    """Excel names pasted pictures "Picture n"; the engine looks pictures up by that name."""
     import zipfile
     src = zipfile.ZipFile(path)
     parts = {i.filename: src.read(i.filename) for i in src.infolist()}
     src.close()
     parts["xl/drawings/drawing1.xml"] = parts["xl/drawings/drawing1.xml"].replace(b'name="Image 1"', b'name="Picture 1"')
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, data in parts.items():
-            z.writestr(name, data)
-    # The same form with the formulas a quotation carries: totals, tax
-    # rounded down, an age from a date, texts built from the input.
-    wb = load_workbook(path)
-    ws = wb["見積書"]
-    for a, f in zip(FORMULA_CELLS, FORMULAS):
-        ws[a] = f
-    ws._images[0].anchor = "H3"
-    formulas = os.path.join(out, "template_formulas.xlsx")
-    wb.save(formulas)
-    src = zipfile.ZipFile(formulas)
-    parts = {i.filename: src.read(i.filename) for i in src.infolist()}
-    src.close()
-    parts["xl/drawings/drawing1.xml"] = parts["xl/drawings/drawing1.xml"].replace(b'name="Image 1"', b'name="Picture 1"')
-    with zipfile.ZipFile(formulas, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in parts.items():
             z.writestr(name, data)
 

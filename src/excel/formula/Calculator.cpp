@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
 #include "excel/NumberFormat.h"
 #include "excel/TypedText.h"
@@ -84,16 +85,14 @@ std::optional<double> textToNumber(QStringView text, bool date1904) {
     return std::nullopt;
 }
 
-namespace {
-
-// Two numbers that agree to fifteen significant digits are equal, as a
-// spreadsheet shows and compares them (0.1+0.2 equals 0.3).
 double to15(double v) {
     if (v == 0 || !std::isfinite(v)) return v;
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.14e", v);
     return std::strtod(buf, nullptr);
 }
+
+namespace {
 
 int rank(const Value& v) {
     switch (v.kind) {
@@ -631,11 +630,26 @@ private:
         return a.mid(at + 6, end - at - 6).contains(':');
     }
 
+    // Parsed trees are immutable and shared: by the cells of one book, and
+    // by the books of one run (output opens the same template for every
+    // document).
     std::shared_ptr<const Parsed> parsed(const QString& text) {
         auto& cache = impl.parsedFormulas;
         if (auto it = cache.find(text); it != cache.end()) return it->second;
         if (cache.size() > 200000) cache.clear();
-        auto p = parseFormula(text);
+        static std::mutex mutex;
+        static std::unordered_map<QString, std::shared_ptr<const Parsed>> recent;
+        std::shared_ptr<const Parsed> p;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (auto it = recent.find(text); it != recent.end()) p = it->second;
+        }
+        if (!p) {
+            p = parseFormula(text);
+            std::lock_guard<std::mutex> lock(mutex);
+            if (recent.size() >= 4096) recent.clear();
+            recent.emplace(text, p);
+        }
         cache.emplace(text, p);
         return p;
     }

@@ -88,6 +88,9 @@ private:
 QString numberToText(double v);
 // A text that reads as a number: "1,234.5", "12%", "2024/3/5", "9:30".
 std::optional<double> textToNumber(QStringView text, bool date1904);
+// v to fifteen significant digits: two numbers that agree that far are
+// equal, as a spreadsheet shows and compares them (0.1+0.2 equals 0.3).
+double to15(double v);
 // Orders two scalars as a comparison operator does: numbers before texts
 // before booleans, texts without letter case.
 int compareValues(const Value& a, const Value& b);

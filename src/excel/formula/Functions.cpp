@@ -32,13 +32,6 @@ bool isRange(const Value& v) {
     return v.isRef() || v.isArray();
 }
 
-double to15(double v) {
-    if (v == 0 || !std::isfinite(v)) return v;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", v);
-    return std::strtod(buf, nullptr);
-}
-
 Value numberOrError(double r) {
     if (!std::isfinite(r)) return Value::error(err::Num);
     return Value::number(r == 0 ? 0 : r);
