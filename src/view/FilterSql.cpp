@@ -196,6 +196,14 @@ qsizetype endOfWhere(const QString& sql, qsizetype from) {
 
 }  // namespace
 
+QString reorderedSql(const QString& sql, const QString& orderBy) {
+    if (orderBy.isEmpty()) return sql;
+    const qsizetype at = findClause(sql, kOrderBy);
+    QString body = at >= 0 ? sql.left(at) : sql;
+    while (!body.isEmpty() && body.back().isSpace()) body.chop(1);
+    return body + orderBy;
+}
+
 QString buildFilteredSql(const FieldDescriptorList& descriptors, const ShownObject& shown,
                          const QString& orderByClause) {
     const QString cond = filterConditionSql(descriptors);

@@ -61,6 +61,11 @@ struct ShownObject {
 QString buildFilteredSql(const FieldDescriptorList& descriptors, const ShownObject& shown,
                          const QString& orderByClause);
 
+// sql with its own ORDER BY (the statement's, never one inside a value, a
+// name or a subquery) replaced by orderBy (" ORDER BY ..."); sql unchanged
+// when orderBy is empty.
+QString reorderedSql(const QString& sql, const QString& orderBy);
+
 enum class SortDirection { None, Ascending, Descending };
 
 // The sort clause after the user's choice for one field: a primary sort

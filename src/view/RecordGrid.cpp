@@ -112,6 +112,19 @@ void RecordGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     if (currentIndex().isValid()) emit cellDoubleClicked(currentIndex().column());
 }
 
+void RecordGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) {
+        QTableView::mousePressEvent(event);
+        return;
+    }
+    // A right button asks about the record under the pointer: it becomes the
+    // current record, but the rows the user selected for output stay selected.
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (at.isValid() && selectionModel())
+        selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+    event->accept();
+}
+
 void RecordGrid::mouseReleaseEvent(QMouseEvent* event) {
     QTableView::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton) emit rightButtonReleased();

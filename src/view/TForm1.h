@@ -33,6 +33,8 @@ class QTableView;
 class QToolButton;
 class TForm12;
 class TForm15;
+class TForm18;
+class TForm5;
 class TForm4;
 class TForm58;
 class TForm6;
@@ -140,6 +142,10 @@ public:
     // The URL search window of "URL名貼付け"; created on first use unless set
     // before (tests hand in one with their own browser). Owned by this window.
     TForm58* Form58 = nullptr;
+    // Document output and the output-record dialog; created on first use
+    // unless set before. Owned by this window.
+    TForm5* Form5 = nullptr;
+    TForm18* Form18 = nullptr;
     // The file dialog of "ファイル名貼付け": any file, no filter.
     platform::FileDialogRequest OpenDialog2;
 

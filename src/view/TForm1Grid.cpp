@@ -181,7 +181,6 @@ void TForm1::DBGrid1DblClick() {
 }
 
 // The output-record dialog arrives with the print log; nothing to open yet.
-void TForm1::DBGrid1MouseUp() {}
 
 void TForm1::ADODataSet1BeforePost() {
     for (int i = 0; i < ADODataSet1.fieldCount(); ++i) {
