@@ -115,7 +115,29 @@ PageRequest pageRequestFor(const Worksheet& sheet, const SheetGeometry& geometry
     return request;
 }
 
+SheetPrintJob::SheetPrintJob(QPrinter& printer) : printer_(printer) {}
+
+SheetPrintJob::~SheetPrintJob() {
+    if (painter_.isActive()) painter_.end();
+}
+
+void SheetPrintJob::finish() {
+    if (painter_.isActive() && !painter_.end())
+        throw Error(ErrorCode::WriteFailed,
+                    QStringLiteral("the print job on '%1' could not be completed")
+                        .arg(printer_.printerName().isEmpty() ? printer_.outputFileName()
+                                                              : printer_.printerName()));
+}
+
 void printSheet(const Worksheet& sheet, QPrinter& printer) {
+    SheetPrintJob job(printer);
+    job.add(sheet);
+    job.finish();
+}
+
+void SheetPrintJob::add(const Worksheet& sheet) {
+    QPrinter& printer = printer_;
+    QPainter& painter = painter_;
     SheetGeometry geometry(sheet, 1, 1);
     PageRequest request = pageRequestFor(sheet, geometry);
     PageSetup setup = sheet.pageSetup();
@@ -131,8 +153,10 @@ void printSheet(const Worksheet& sheet, QPrinter& printer) {
     sheet.style(1, 1);
     sheet.pictures();
 
-    QPainter painter;
-    if (!painter.begin(&printer)) {
+    // A later sheet of the same job starts a page of its own, on its own
+    // paper.
+    if (painter.isActive()) printer.newPage();
+    if (!painter.isActive() && !painter.begin(&printer)) {
         throw Error(ErrorCode::WriteFailed,
                     QStringLiteral("printer '%1' could not start a print job")
                         .arg(printer.printerName().isEmpty() ? printer.outputFileName()
@@ -181,7 +205,7 @@ void printSheet(const Worksheet& sheet, QPrinter& printer) {
         sheetPainter.paintBlock(painter, page.rows, page.cols, body * device, scale, options);
         painter.restore();
     }
-    painter.end();
+    ++sheets_;
 }
 
 QImage renderSheetImage(Worksheet& sheet, QSize screenful) {

@@ -4,6 +4,7 @@
 // paper, orientation, margins, print area, fit-to-page or scale, centring,
 // grid lines and repeated title rows and columns.
 #include <QImage>
+#include <QPainter>
 #include <QPageSize>
 #include <QSize>
 
@@ -38,6 +39,26 @@ PageRequest pageRequestFor(const Worksheet& sheet, const SheetGeometry& geometry
 // and orientation from the page setup. Throws excel::Error (WriteFailed)
 // when the printer cannot be started.
 void printSheet(const Worksheet& sheet, QPrinter& printer);
+
+// One print job holding several sheets in turn, each starting on a new page
+// (a batch printed into one PDF file). The job starts with the first sheet
+// and ends with finish(); an unfinished job is ended by the destructor.
+class SheetPrintJob {
+public:
+    explicit SheetPrintJob(QPrinter& printer);
+    ~SheetPrintJob();
+    SheetPrintJob(const SheetPrintJob&) = delete;
+    SheetPrintJob& operator=(const SheetPrintJob&) = delete;
+    // Throws excel::Error (WriteFailed) when the printer cannot start.
+    void add(const Worksheet& sheet);
+    void finish();
+    int sheets() const { return sheets_; }
+
+private:
+    QPrinter& printer_;
+    QPainter painter_;
+    int sheets_ = 0;
+};
 
 // The sheet as the sheet window shows it at 100%: the first screenful of
 // size pixels from A1, or the whole print area (up to a sane size) when the
