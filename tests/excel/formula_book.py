@@ -97,6 +97,12 @@ def formulas():
     out += ["=DATE(2024,3,5)", "=DATE(2024,14,1)", "=DATE(2024,3,0)", "=DATE(99,1,1)", '=DATEVALUE("2024-03-05")',
             "=TIME(9,30,15)", "=TIME(25,0,0)", "=SECOND(TIME(1,2,3))", "=TODAY()-INT(NOW())", "=EDATE(DATE(2024,1,31),1)",
             "=EOMONTH(DATE(2024,1,15),-1)", '=DATEDIF(データ!C2,データ!C1,"Y")', '=DATEDIF(DATE(2024,1,1),DATE(2024,3,5),"D")']
+    # Further functions forms use.
+    out += ["=PRODUCT(データ!B1:B3)", "=PRODUCT(データ!B1,2,データ!B9)", "=MEDIAN(データ!B1:B10)", "=MEDIAN(1,2,3,4)",
+            "=LARGE(データ!B1:B10,2)", "=SMALL(データ!B1:B10,1)", "=LARGE(データ!B1:B10,20)", "=SIGN(データ!B4)",
+            "=SIGN(0)", "=ISNA(データ!D1)", "=ISNA(データ!D2)", "=ISERR(データ!D1)", "=ISERR(データ!D2)",
+            "=ISLOGICAL(TRUE)", "=ISLOGICAL(データ!B1)", '=EXACT("abc","ABC")', "=EXACT(データ!A1,データ!A4)",
+            "=N(データ!B1)", "=N(データ!A1)", "=T(データ!A1)", "=T(データ!B1)"]
     # Lookup.
     out += ['=VLOOKUP("みかん",データ!A1:E10,5,FALSE)', '=VLOOKUP("梨",データ!A1:E10,2,FALSE)',
             '=VLOOKUP(25,データ!G1:H5,2,TRUE)', '=VLOOKUP(0,データ!G1:H5,2)', '=VLOOKUP(100,データ!G1:H5,2)',

@@ -158,6 +158,46 @@ Value fnSumProduct(Evaluator& ev, Args& args) {
     return numberOrError(sum);
 }
 
+Value fnProduct(Evaluator& ev, Args& args) {
+    double p = 1;
+    int n = 0;
+    if (auto e = eachNumber(ev, args, [&](double x) {
+            p *= x;
+            ++n;
+        }))
+        return *e;
+    return numberOrError(n ? p : 0);
+}
+
+// The numbers of the arguments in ascending order.
+std::optional<Value> sortedNumbers(Evaluator& ev, Args& args, std::vector<double>& out) {
+    if (auto e = eachNumber(ev, args, [&](double x) { out.push_back(x); })) return e;
+    std::sort(out.begin(), out.end());
+    return std::nullopt;
+}
+Value fnMedian(Evaluator& ev, Args& args) {
+    std::vector<double> v;
+    if (auto e = sortedNumbers(ev, args, v)) return *e;
+    if (v.empty()) return Value::error(err::Num);
+    const std::size_t h = v.size() / 2;
+    return Value::number(v.size() % 2 ? v[h] : (v[h - 1] + v[h]) / 2);
+}
+Value nth(Evaluator& ev, Args& args, bool largest) {
+    Args values{args[0]};
+    std::vector<double> v;
+    if (auto e = sortedNumbers(ev, values, v)) return *e;
+    NUMBER(k, args[1]);
+    const double i = std::ceil(k);
+    if (i < 1 || i > double(v.size())) return Value::error(err::Num);
+    return Value::number(largest ? v[v.size() - std::size_t(i)] : v[std::size_t(i) - 1]);
+}
+Value fnLarge(Evaluator& ev, Args& args) {
+    return nth(ev, args, true);
+}
+Value fnSmall(Evaluator& ev, Args& args) {
+    return nth(ev, args, false);
+}
+
 // --- criteria (SUMIF, COUNTIF, ...) -------------------------------------------------
 
 QRegularExpression wildcardPattern(const QString& pattern) {
@@ -507,6 +547,32 @@ Value fnIsError(Evaluator& ev, Args& args) {
     return Value::boolean(ev.scalar(args[0]).isError());
 }
 
+Value fnIsNA(Evaluator& ev, Args& args) {
+    const Value v = ev.scalar(args[0]);
+    return Value::boolean(v.isError() && v.text == err::NA);
+}
+Value fnIsErr(Evaluator& ev, Args& args) {
+    const Value v = ev.scalar(args[0]);
+    return Value::boolean(v.isError() && v.text != err::NA);
+}
+Value fnIsLogical(Evaluator& ev, Args& args) {
+    return Value::boolean(ev.scalar(args[0]).isBool());
+}
+Value fnSign(Evaluator& ev, Args& args) {
+    NUMBER(x, args[0]);
+    return Value::number(x > 0 ? 1 : x < 0 ? -1 : 0);
+}
+Value fnN(Evaluator& ev, Args& args) {
+    const Value v = ev.scalar(args[0]);
+    if (v.isError()) return v;
+    return Value::number(v.isNumber() || v.isBool() ? v.num : 0);
+}
+Value fnT(Evaluator& ev, Args& args) {
+    const Value v = ev.scalar(args[0]);
+    if (v.isError() || v.isText()) return v;
+    return Value::string(QString());
+}
+
 // --- text -----------------------------------------------------------------------------
 
 Value fnLen(Evaluator& ev, Args& args) {
@@ -600,6 +666,11 @@ Value fnReplace(Evaluator& ev, Args& args) {
     if (start < 1 || n < 0) return Value::error(err::Value);
     const qsizetype from = std::min<qsizetype>(qsizetype(start) - 1, s.size());
     return Value::string(s.left(from) + with + s.mid(from + qsizetype(std::min<double>(n, s.size()))));
+}
+Value fnExact(Evaluator& ev, Args& args) {
+    TEXT(a, args[0]);
+    TEXT(b, args[1]);
+    return Value::boolean(a == b);
 }
 Value fnTrim(Evaluator& ev, Args& args) {
     TEXT(s, args[0]);
@@ -1192,6 +1263,7 @@ const Function kFunctions[] = {
     {"DATEVALUE", 1, 1, fnDateValue},
     {"DAY", 1, 1, fnDay},
     {"EDATE", 2, 2, fnEdate},
+    {"EXACT", 2, 2, fnExact},
     {"EOMONTH", 2, 2, fnEomonth},
     {"FIND", 2, 3, fnFind},
     {"FLOOR", 1, 2, fnFloor},
@@ -1204,25 +1276,32 @@ const Function kFunctions[] = {
     {"INDEX", 2, 3, fnIndex},
     {"INT", 1, 1, fnInt},
     {"ISBLANK", 1, 1, fnIsBlank},
+    {"ISERR", 1, 1, fnIsErr},
     {"ISERROR", 1, 1, fnIsError},
+    {"ISLOGICAL", 1, 1, fnIsLogical},
+    {"ISNA", 1, 1, fnIsNA},
     {"ISNUMBER", 1, 1, fnIsNumber},
     {"ISTEXT", 1, 1, fnIsText},
     {"JIS", 1, 1, fnJis},
+    {"LARGE", 2, 2, fnLarge},
     {"LEFT", 1, 2, fnLeft},
     {"LEN", 1, 1, fnLen},
     {"LENB", 1, 1, fnLenB},
     {"LOWER", 1, 1, fnLower},
     {"MATCH", 2, 3, fnMatch},
     {"MAX", 1, -1, fnMax},
+    {"MEDIAN", 1, -1, fnMedian},
     {"MID", 3, 3, fnMid},
     {"MIN", 1, -1, fnMin},
     {"MINUTE", 1, 1, fnMinute},
     {"MOD", 2, 2, fnMod},
     {"MONTH", 1, 1, fnMonth},
+    {"N", 1, 1, fnN},
     {"NOT", 1, 1, fnNot},
     {"NOW", 0, 0, fnNow},
     {"OR", 1, -1, fnOr},
     {"POWER", 2, 2, fnPower},
+    {"PRODUCT", 1, -1, fnProduct},
     {"REPLACE", 4, 4, fnReplace},
     {"REPT", 2, 2, fnRept},
     {"RIGHT", 1, 2, fnRight},
@@ -1232,12 +1311,15 @@ const Function kFunctions[] = {
     {"ROW", 0, 1, fnRow},
     {"SEARCH", 2, 3, fnSearch},
     {"SECOND", 1, 1, fnSecond},
+    {"SIGN", 1, 1, fnSign},
+    {"SMALL", 2, 2, fnSmall},
     {"SQRT", 1, 1, fnSqrt},
     {"SUBSTITUTE", 3, 4, fnSubstitute},
     {"SUM", 1, -1, fnSum},
     {"SUMIF", 2, 3, fnSumIf},
     {"SUMIFS", 3, -1, fnSumIfs},
     {"SUMPRODUCT", 1, -1, fnSumProduct},
+    {"T", 1, 1, fnT},
     {"TEXT", 2, 2, fnText},
     {"TEXTJOIN", 3, -1, fnTextJoin},
     {"TIME", 3, 3, fnTime},
