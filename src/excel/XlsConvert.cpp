@@ -95,11 +95,11 @@ void saveXlsFromPackage(const Package& package, const QString& path) {
     // Copied beside the target first, then renamed over it.
     const QString temp = path + QStringLiteral(".tesmora-tmp");
     QFile::remove(temp);
-    if (!QFile::copy(out, temp) || std::rename(QFile::encodeName(temp).constData(),
-                                               QFile::encodeName(path).constData()) != 0) {
+    if (!QFile::copy(out, temp)) {
         QFile::remove(temp);
         throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot write %1").arg(path));
     }
+    renameOver(temp, path);
 }
 
 }  // namespace excel
