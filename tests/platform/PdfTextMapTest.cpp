@@ -15,7 +15,7 @@ namespace {
 const QStringList lines = {
     QStringLiteral("氏名 山田 日月 生用 入見 行力 人"),
     QStringLiteral("やまだ たろう ヤマダ・タロウ ー"),
-    QStringLiteral("ｶﾀｶﾅ 〜 〈囲み〉 Latin 123"),
+    QStringLiteral("ｶﾀｶﾅ 〜 〈囲み〉 ﾀﾛｳ"),
 };
 
 // Draws the lines into pdf, noting them in drawn.
