@@ -364,8 +364,15 @@ bool isDateFormat(int id, const QString& code) {
         return true;
     const QString bare = bareCode(sections(code).value(0)).toLower();
     if (bare == QLatin1String("general")) return false;
-    for (QChar c : bare)
+    for (qsizetype i = 0; i < bare.size(); ++i) {
+        const QChar c = bare[i];
+        // "E+" and "E-" are the exponent of a scientific format ("0.00E+00"),
+        // not the era year of a date.
+        if (c == QLatin1Char('e') && i + 1 < bare.size() &&
+            (bare[i + 1] == QLatin1Char('+') || bare[i + 1] == QLatin1Char('-')))
+            continue;
         if (QStringLiteral("ymdhsge").contains(c)) return true;
+    }
     return false;
 }
 

@@ -7,6 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "excel/Error.h"
@@ -400,14 +403,31 @@ void replaceFile(const QString& path, const QByteArray& bytes) {
         throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot write %1").arg(path));
     }
     f.close();
-    if (std::rename(QFile::encodeName(temp).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        QFile::remove(temp);
-        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot replace %1").arg(path));
-    }
+    renameOver(temp, target.absoluteFilePath());
 }
 
 }  // namespace
+
+void renameOver(const QString& temp, const QString& target) {
+    const QByteArray from = QFile::encodeName(temp);
+    const QByteArray to = QFile::encodeName(target);
+    struct stat old;
+    if (::stat(to.constData(), &old) == 0) {
+        // The group first: chown may clear set-id bits that chmod then restores.
+        if (::chown(from.constData(), uid_t(-1), old.st_gid) != 0) {
+            // Not a member of that group: the new file keeps ours.
+        }
+        if (::chmod(from.constData(), old.st_mode & 07777) != 0) {
+            QFile::remove(temp);
+            throw Error(ErrorCode::WriteFailed,
+                        QStringLiteral("cannot set the permissions of %1").arg(target));
+        }
+    }
+    if (std::rename(from.constData(), to.constData()) != 0) {
+        QFile::remove(temp);
+        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot replace %1").arg(target));
+    }
+}
 
 // The fields that local headers and central directory entries share, from
 // the flags to the (empty) extra field's length.
@@ -564,11 +584,7 @@ void Package::saveThroughLibzip(const QString& path) const {
         }
     }
     if (zip_close(out) != 0) fail(QStringLiteral("closing the archive"));
-    if (std::rename(tempName.constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        QFile::remove(temp);
-        throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot replace %1").arg(path));
-    }
+    renameOver(temp, target.absoluteFilePath());
 }
 
 QString resolvePartPath(const QString& ownerPart, const QString& target) {

@@ -106,4 +106,10 @@ QString relsPartOf(const QString& part);
 // The target to store in ownerPart's relationships for reaching part.
 QString relativeTarget(const QString& ownerPart, const QString& part);
 
+// Renames a finished temporary file over target. A file being replaced hands
+// its permission bits (and, where the user may, its group) to the new one, so
+// a workbook shared through a group keeps being shared after a save. On
+// failure temp is removed and Error(WriteFailed) thrown; target is untouched.
+void renameOver(const QString& temp, const QString& target);
+
 }  // namespace excel

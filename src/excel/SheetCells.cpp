@@ -284,9 +284,11 @@ QString Worksheet::valueText(int row, int col) const {
             if (impl.stylesRef().isDate(int(c->style))) {
                 const QDateTime dt = serialToDateTime(c->number, impl.date1904);
                 if (dt.isValid()) {
-                    // A time alone (serial below 1) is written as a time.
+                    // A time alone (serial below 1) is written on day zero of
+                    // the program's date-times, as a time field of its own
+                    // database is, so that it reads back as the same value.
                     if (c->number < 1 && c->number >= 0)
-                        return dt.time().toString(QStringLiteral("H:mm:ss"));
+                        return dateText(QDateTime(QDate(1899, 12, 30), dt.time(), Qt::UTC));
                     return dateText(dt);
                 }
             }

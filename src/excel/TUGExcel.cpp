@@ -129,6 +129,15 @@ void TUGExcel::SaveAsWebPage(const QString& path) {
     webPage_ = target;
 }
 
+void TUGExcel::SaveAs(const QString& path) {
+    activeSheet();
+    Book->saveAs(path);
+    FileName = path;
+    // The workbook file, not a Web page written before, is what a closing
+    // save now writes.
+    webPage_.clear();
+}
+
 QString TUGExcel::SheetName() {
     return activeSheet().name();
 }

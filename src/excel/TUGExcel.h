@@ -60,6 +60,12 @@ public:
     void SetVisible(bool visible);
     bool ExcelAlive();
     void SaveAsWebPage(const QString& path);
+    // Saves the open workbook under path, in the format the name asks for (a
+    // name ending ".xls" gets a genuine legacy workbook, see
+    // Workbook::saveAs); the object then works on that file, so a later
+    // CloseBook(true) saves there. Throws excel::Error; the workbook stays
+    // open under its old name when the save fails.
+    void SaveAs(const QString& path);
     QString SheetName();
     bool SelectSheet(const QString& name);
     void PrintSheet(std::int32_t copies);

@@ -540,30 +540,61 @@ void Worksheet::addHyperlink(const CellRef& cell, const QString& target,
 Workbook::Workbook() : impl_(std::make_unique<WorkbookImpl>()) {}
 Workbook::~Workbook() = default;
 
+namespace {
+
+bool isPackageName(const QString& ext) {
+    return ext == QLatin1String("xlsx") || ext == QLatin1String("xlsm") ||
+           ext == QLatin1String("xltx") || ext == QLatin1String("xltm");
+}
+
+}  // namespace
+
+SourceFormat detectSourceFormat(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Error(ErrorCode::FileNotFound, QStringLiteral("cannot read %1").arg(path));
+    const QByteArray head = f.read(4096);
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (head.startsWith(QByteArrayLiteral("PK\x03\x04"))) return SourceFormat::Xlsx;
+    // An OLE compound file, or a bare BIFF stream of the oldest versions.
+    if (head.startsWith(QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) ||
+        (head.size() >= 4 && head[0] == 0x09 &&
+         (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04 || head[1] == 0x08) &&
+         head[3] == 0x00))
+        return SourceFormat::Xls;
+    if (head.contains('\0'))
+        throw Error(ErrorCode::Unsupported,
+                    QStringLiteral("%1 is not a workbook or CSV file of a known kind").arg(path));
+    // Text. Under a workbook name it is a Web page or text saved as a
+    // workbook, which LibreOffice reads; a package name on text is a damaged
+    // package.
+    if (ext == QLatin1String("xls")) return SourceFormat::Xls;
+    if (isPackageName(ext))
+        throw Error(ErrorCode::NotAWorkbook,
+                    QStringLiteral("%1 is not a workbook package (it holds text)").arg(path));
+    return SourceFormat::Csv;
+}
+
 std::unique_ptr<Workbook> Workbook::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.isFile())
         throw Error(ErrorCode::FileNotFound, QStringLiteral("file not found: %1").arg(path));
-    const QString ext = info.suffix().toLower();
+    // What a file is comes from its first bytes, not its name: output works
+    // in a copy named without an extension, and names arrive in any case.
+    const SourceFormat format = detectSourceFormat(path);
     std::unique_ptr<Workbook> book(new Workbook);
     WorkbookImpl& impl = *book->impl_;
     impl.path = info.absoluteFilePath();
-    if (ext == QLatin1String("csv")) {
-        impl.format = SourceFormat::Csv;
+    impl.format = format;
+    if (format == SourceFormat::Csv) {
         SheetData& sheet = buildOneSheetBook(impl, *book, info.completeBaseName());
         impl.csvEncoding = fillFromCsv(impl, sheet, path);
     } else {
         QString packagePath = path;
-        std::unique_ptr<ConvertedFile> converted;
-        if (ext == QLatin1String("xls")) {
-            impl.format = SourceFormat::Xls;
+        std::shared_ptr<const ConvertedFile> converted;
+        if (format == SourceFormat::Xls) {
             converted = convertXlsToXlsx(path);
             packagePath = converted->path();
-        } else if (ext != QLatin1String("xlsx") && ext != QLatin1String("xlsm") &&
-                   ext != QLatin1String("xltx") && ext != QLatin1String("xltm")) {
-            throw Error(
-                ErrorCode::Unsupported,
-                QStringLiteral("%1: workbooks of type .%2 are not supported").arg(path, ext));
         }
         impl.package = Package::open(packagePath);
         impl.converted = std::move(converted);
@@ -654,28 +685,42 @@ bool Workbook::modified() const {
 }
 
 void Workbook::save() {
-    WorkbookImpl& impl = *impl_;
-    if (impl.format == SourceFormat::Csv) {
-        writeCsvFile(impl.path, activeSheet(), impl.csvEncoding);
-        impl.modified = false;
-        return;
-    }
-    if (impl.format == SourceFormat::Xls) {
-        impl.commit();
-        saveXlsFromPackage(*impl.package, impl.path);
-        impl.modified = false;
-        return;
-    }
-    saveAs(impl.path);
+    saveIn(impl_->format, impl_->path);
+}
+
+SourceFormat Workbook::formatForName(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == QLatin1String("xls")) return SourceFormat::Xls;
+    if (ext == QLatin1String("csv")) return SourceFormat::Csv;
+    return SourceFormat::Xlsx;
 }
 
 void Workbook::saveAs(const QString& path) {
+    saveIn(formatForName(path), path);
+}
+
+void Workbook::saveIn(SourceFormat format, const QString& path) {
     WorkbookImpl& impl = *impl_;
     if (!impl.package) throw Error(ErrorCode::NoWorkbook, QStringLiteral("nothing to save"));
-    impl.commit();
-    impl.package->saveTo(path);
+    switch (format) {
+        case SourceFormat::Csv:
+            // A CSV of our own keeps its encoding; any other book's sheet is
+            // written the way the desktop writes CSV, in CP932.
+            writeCsvFile(path, activeSheet(),
+                         impl.format == SourceFormat::Csv ? impl.csvEncoding : text::Encoding::Cp932);
+            if (impl.format != SourceFormat::Csv) impl.csvEncoding = text::Encoding::Cp932;
+            break;
+        case SourceFormat::Xls:
+            impl.commit();
+            saveXlsFromPackage(*impl.package, path);
+            break;
+        case SourceFormat::Xlsx:
+            impl.commit();
+            impl.package->saveTo(path);
+            break;
+    }
     impl.path = QFileInfo(path).absoluteFilePath();
-    if (impl.format != SourceFormat::Xlsx) impl.format = SourceFormat::Xlsx;
+    impl.format = format;
     impl.modified = false;
 }
 

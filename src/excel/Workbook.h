@@ -139,8 +139,9 @@ struct DefinedName {
 
 class Workbook {
 public:
-    // Opens by extension: .xlsx/.xlsm/.xltx/.xltm as a package, .csv as a
-    // one-sheet workbook, .xls through LibreOffice. Throws excel::Error.
+    // Opens by content (detectSourceFormat): a package, a legacy workbook
+    // through LibreOffice, or a CSV as a one-sheet workbook, whatever the
+    // name. Throws excel::Error.
     static std::unique_ptr<Workbook> open(const QString& path);
     ~Workbook();
     Workbook(const Workbook&) = delete;
@@ -166,19 +167,31 @@ public:
     QStringList uncalculatedCells() const;
 
     bool modified() const;
-    // Saves to the file it was opened from, in its own format.
+    // Saves to the file it was opened from (or last saved as), in the format
+    // it was read in.
     void save();
-    // Saves as a package under path (the source stays untouched). The
-    // workbook then refers to path.
+    // Saves under path in the format its name asks for (formatForName): a
+    // name ending ".xls" gets a genuine legacy workbook through LibreOffice,
+    // ".csv" the active sheet as CSV, any other name a package. The source
+    // stays untouched; the workbook then refers to path, in that format.
     void saveAs(const QString& path);
+    static SourceFormat formatForName(const QString& path);
 
     WorkbookImpl& impl() const { return *impl_; }
 
 private:
     Workbook();
+    void saveIn(SourceFormat format, const QString& path);
     std::unique_ptr<WorkbookImpl> impl_;
     friend class Worksheet;
 };
+
+// What a file holds, from its first bytes: a zip package, a legacy workbook
+// (an OLE compound file or a bare BIFF stream), or text, which is a CSV file
+// unless its name says .xls (a Web page or text saved under that name, which
+// LibreOffice reads). Throws Error: FileNotFound, Unsupported for other
+// binary files, NotAWorkbook for text under a package name.
+SourceFormat detectSourceFormat(const QString& path);
 
 // Shifts a formula's relative references (used when a shared formula is
 // written out for the cells of its group).

@@ -63,7 +63,7 @@ struct WorkbookImpl {
     QString path;
     SourceFormat format = SourceFormat::Xlsx;
     text::Encoding csvEncoding = text::Encoding::Utf8;
-    std::unique_ptr<ConvertedFile> converted;  // an .xls read through LibreOffice
+    std::shared_ptr<const ConvertedFile> converted;  // an .xls read through LibreOffice
     std::unique_ptr<Package> package;
     QString workbookPart;
     pugi::xml_document workbookDoc;

@@ -1,5 +1,6 @@
 #include "excel/XlsConvert.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +8,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <cstdio>
+#include <list>
+#include <mutex>
 
 #include "excel/Error.h"
 #include "excel/Package.h"
@@ -66,7 +69,28 @@ QString findOfficeConverter() {
     return {};
 }
 
-std::unique_ptr<ConvertedFile> convertXlsToXlsx(const QString& xlsPath) {
+namespace {
+
+// Conversions kept, newest first. A handful covers the templates of a run.
+constexpr size_t keptConversions = 8;
+std::mutex cacheMutex;
+std::list<std::pair<QByteArray, std::shared_ptr<const ConvertedFile>>> cache;
+int conversions = 0;
+
+// Identifies a file by its size and content, so a copy of a template (whose
+// path and time differ) finds the conversion of the template, and a file
+// changed in place, even within its time stamp's resolution, does not.
+QByteArray contentKey(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Error(ErrorCode::FileNotFound, QStringLiteral("cannot read %1").arg(path));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&f))
+        throw Error(ErrorCode::FileNotFound, QStringLiteral("cannot read %1").arg(path));
+    return QByteArray::number(f.size()) + ':' + hash.result();
+}
+
+std::shared_ptr<const ConvertedFile> convertNow(const QString& xlsPath) {
     auto dir = std::make_unique<QTemporaryDir>();
     if (!dir->isValid())
         throw Error(ErrorCode::WriteFailed,
@@ -79,7 +103,38 @@ std::unique_ptr<ConvertedFile> convertXlsToXlsx(const QString& xlsPath) {
     const QString out = runConversion(input, QStringLiteral("xlsx:Calc MS Excel 2007 XML"),
                                       QStringLiteral(".xlsx"), dir->filePath(QStringLiteral("out")),
                                       dir->filePath(QStringLiteral("profile")));
-    return std::make_unique<ConvertedFile>(out, std::move(dir));
+    // Only the converted workbook is kept.
+    QFile::remove(input);
+    QDir(dir->filePath(QStringLiteral("profile"))).removeRecursively();
+    return std::make_shared<ConvertedFile>(out, std::move(dir));
+}
+
+}  // namespace
+
+std::shared_ptr<const ConvertedFile> convertXlsToXlsx(const QString& xlsPath) {
+    const QByteArray key = contentKey(xlsPath);
+    std::lock_guard lock(cacheMutex);
+    for (auto it = cache.begin(); it != cache.end(); ++it) {
+        if (it->first != key) continue;
+        // Still there unless someone cleaned the temporary folder.
+        if (!QFileInfo::exists(it->second->path())) {
+            cache.erase(it);
+            break;
+        }
+        cache.splice(cache.begin(), cache, it);
+        return cache.front().second;
+    }
+    auto converted = convertNow(xlsPath);
+    ++conversions;
+    cache.emplace_front(key, converted);
+    // Books still open keep their conversion alive through their own share.
+    if (cache.size() > keptConversions) cache.pop_back();
+    return converted;
+}
+
+int xlsConversionCount() {
+    std::lock_guard lock(cacheMutex);
+    return conversions;
 }
 
 void saveXlsFromPackage(const Package& package, const QString& path) {
@@ -95,11 +150,11 @@ void saveXlsFromPackage(const Package& package, const QString& path) {
     // Copied beside the target first, then renamed over it.
     const QString temp = path + QStringLiteral(".tesmora-tmp");
     QFile::remove(temp);
-    if (!QFile::copy(out, temp) || std::rename(QFile::encodeName(temp).constData(),
-                                               QFile::encodeName(path).constData()) != 0) {
+    if (!QFile::copy(out, temp)) {
         QFile::remove(temp);
         throw Error(ErrorCode::WriteFailed, QStringLiteral("cannot write %1").arg(path));
     }
+    renameOver(temp, path);
 }
 
 }  // namespace excel

@@ -25,7 +25,13 @@ private:
 
 // The LibreOffice program, "" when none is installed.
 QString findOfficeConverter();
-std::unique_ptr<ConvertedFile> convertXlsToXlsx(const QString& xlsPath);
+// The workbook as a package. A conversion takes seconds, so its result is
+// kept for the rest of the process and handed out again for a file of the
+// same content (an output run opens its template once per sheet); a changed
+// file is converted anew.
+std::shared_ptr<const ConvertedFile> convertXlsToXlsx(const QString& xlsPath);
+// How many conversions from .xls have run in this process.
+int xlsConversionCount();
 // Writes the package as .xls to path (atomically).
 void saveXlsFromPackage(const Package& package, const QString& path);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "db/Db.h"
+#include "platform/PdfTextMap.h"
 
 namespace output {
 
@@ -61,12 +62,20 @@ namespace {
 
 class PagePainter {
 public:
-    PagePainter(QPainter& painter, const PrintedListLayout& layout, const ColumnGroup& group)
-        : p_(painter), l_(layout), g_(group), ascent_(QFontMetrics(painter.font()).ascent()) {}
+    PagePainter(QPainter& painter, const PrintedListLayout& layout, const ColumnGroup& group,
+                platform::DrawnText* drawn)
+        : p_(painter),
+          l_(layout),
+          g_(group),
+          ascent_(QFontMetrics(painter.font()).ascent()),
+          drawn_(drawn) {}
 
     // Text with its top-left corner at (x, y), as the printer's canvas
     // writes it; not clipped to its column.
-    void text(int x, int y, const QString& s) { p_.drawText(QPoint(x, y + ascent_), s); }
+    void text(int x, int y, const QString& s) {
+        p_.drawText(QPoint(x, y + ascent_), s);
+        if (drawn_) drawn_->add(s, p_.font());
+    }
 
     void rule(int line) {
         const int y = l_.rowHeight * line;
@@ -108,6 +117,7 @@ private:
     const PrintedListLayout& l_;
     const ColumnGroup& g_;
     int ascent_;
+    platform::DrawnText* drawn_;
     int line_ = 1;
 };
 
@@ -115,7 +125,7 @@ private:
 
 PrintedListResult paintPrintedList(QPainter& painter, QPagedPaintDevice& device,
                                    const PrintedListLayout& layout, const ListRecords& records,
-                                   const ProgressFn& progress) {
+                                   const ProgressFn& progress, platform::DrawnText* drawn) {
     QPen pen(Qt::black);
     pen.setWidth(2);
     painter.setPen(pen);
@@ -125,7 +135,7 @@ PrintedListResult paintPrintedList(QPainter& painter, QPagedPaintDevice& device,
     int listed = 0;
     bool firstPage = true;
     for (const ColumnGroup& group : layout.groups) {
-        PagePainter pages(painter, layout, group);
+        PagePainter pages(painter, layout, group, drawn);
         if (!firstPage) device.newPage();
         firstPage = false;
         pages.beginPage(page++, true);
@@ -148,7 +158,7 @@ PrintedListResult paintPrintedList(QPainter& painter, QPagedPaintDevice& device,
 
 PrintedListResult printList(QPagedPaintDevice& printer, int screenDpi,
                             const std::vector<ListColumn>& columns, const ListRecords& records,
-                            const ProgressFn& progress) {
+                            const ProgressFn& progress, platform::DrawnText* drawn) {
     const PrintedListLayout layout = layoutPrintedList(printer.logicalDpiX(), screenDpi,
                                                        printer.width(), printer.height(), columns);
     QPainter painter;
@@ -159,10 +169,22 @@ PrintedListResult printList(QPagedPaintDevice& printer, int screenDpi,
     QFont font = painter.font();
     font.setPixelSize(std::max(1, layout.rowHeight * 11 / 20));
     painter.setFont(font);
-    const PrintedListResult result = paintPrintedList(painter, printer, layout, records, progress);
+    platform::DrawnText ownDrawn;
+    if (!drawn) drawn = &ownDrawn;
+    const PrintedListResult result =
+        paintPrintedList(painter, printer, layout, records, progress, drawn);
     if (!painter.end())
         throw ListError(ListError::Code::PrintFailed,
                         QStringLiteral("the print job could not be finished"));
+    // A PDF file reads back as the text that was drawn, not as the radicals
+    // that share the glyphs of common kanji.
+    if (const QString pdf = platform::pdfFileOf(printer); !pdf.isEmpty()) {
+        try {
+            platform::correctPdfTextMap(pdf, *drawn);
+        } catch (const std::exception& e) {
+            throw ListError(ListError::Code::PrintFailed, QString::fromUtf8(e.what()));
+        }
+    }
     return result;
 }
 

@@ -13,6 +13,10 @@
 class QPainter;
 class QPagedPaintDevice;
 
+namespace platform {
+class DrawnText;
+}
+
 namespace output {
 
 struct PrintedColumn {
@@ -60,16 +64,21 @@ struct PrintedListResult {
 
 // Draws the list onto painter, which is active on device, starting with the
 // device's current page and calling device.newPage() between pages.
+// Every text drawn is noted in drawn when it is given.
 PrintedListResult paintPrintedList(QPainter& painter, QPagedPaintDevice& device,
                                    const PrintedListLayout& layout, const ListRecords& records,
-                                   const ProgressFn& progress = {});
+                                   const ProgressFn& progress = {},
+                                   platform::DrawnText* drawn = nullptr);
 
 // Prints the list as one job on a printer (or a PDF writer). screenDpi: the
 // screen's logical resolution the grid widths were measured in. Throws
 // ListError(PrintFailed) when the printer cannot be started or the job not
-// finished.
+// finished. A printer writing a PDF file has the file's text map put right
+// (platform/PdfTextMap.h); a caller writing a PDF through a writer of its own
+// passes drawn and puts the file right itself once it is complete.
 PrintedListResult printList(QPagedPaintDevice& printer, int screenDpi,
                             const std::vector<ListColumn>& columns, const ListRecords& records,
-                            const ProgressFn& progress = {});
+                            const ProgressFn& progress = {},
+                            platform::DrawnText* drawn = nullptr);
 
 }  // namespace output

@@ -143,3 +143,44 @@ TEST(LibreOfficeTest, FormulasGiveWhatLibreOfficeGives) {
     }
     EXPECT_EQ(compared, expected.size());
 }
+
+TEST(LibreOfficeTest, AnXlsNameGetsALegacyWorkbookAndATemplateIsConvertedOnce) {
+    if (findOfficeConverter().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+    testsupport::TempDir dir;
+    const QString xls = convert(copyFixture(QStringLiteral("form.xlsx"), dir.path()),
+                                QStringLiteral("xls"), dir.path());
+    ASSERT_FALSE(xls.isEmpty());
+    const QString work = dir.file(QStringLiteral("@Work"));
+    ASSERT_TRUE(QFile::copy(xls, work));
+    const QString out = dir.file(QStringLiteral("card_山田.xls"));
+    int before = 0;
+    {
+        // (An earlier test may have converted a file of the same content.)
+        auto book = Workbook::open(xls);
+        before = xlsConversionCount();
+        // A copy under another name, unchanged, reuses the conversion.
+        auto copy = Workbook::open(work);
+        EXPECT_EQ(copy->sourceFormat(), SourceFormat::Xls);
+        EXPECT_EQ(xlsConversionCount(), before);
+        book->activeSheet().setCellText(3, 2, QStringLiteral("出力"));
+        book->saveAs(out);
+        EXPECT_EQ(book->sourceFormat(), SourceFormat::Xls);
+    }
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(8).startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        << "a name ending .xls holds a legacy workbook, not a package";
+    f.close();
+    EXPECT_EQ(Workbook::open(out)->activeSheet().valueText(3, 2), QStringLiteral("出力"));
+    EXPECT_EQ(Workbook::open(xls)->activeSheet().valueText(3, 2), QStringLiteral("山田太郎"));
+    EXPECT_EQ(xlsConversionCount(), before + 1);  // only the new file was converted
+    // A template changed in place is converted anew.
+    {
+        auto book = Workbook::open(xls);
+        EXPECT_EQ(xlsConversionCount(), before + 1);
+        book->activeSheet().setCellText(3, 2, QStringLiteral("改訂"));
+        book->save();
+    }
+    EXPECT_EQ(Workbook::open(xls)->activeSheet().valueText(3, 2), QStringLiteral("改訂"));
+    EXPECT_EQ(xlsConversionCount(), before + 2);
+}

@@ -2,7 +2,9 @@
 // and the operations that need a sheet window, with a scripted presenter.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
+#include <QImage>
 
 #include "Fixtures.h"
 #include "excel/TUGExcel.h"
@@ -214,6 +216,23 @@ TEST(TUGExcelTest, PicturesByName) {
     EXPECT_EQ(pics[0].contentType, QStringLiteral("image/jpeg"));
     x.ReplacePicture(pics[0].name, QString());
     EXPECT_TRUE(x.Sheet->pictures().empty());
+
+    // An image path that names no file removes the picture, leaving the
+    // others and the cells as they were.
+    x.OpenBook(copyFixture(QStringLiteral("form.xlsx"), dir.path()), false);
+    x.ReplacePicture(QStringLiteral("Picture 3"), dir.file(QStringLiteral("no-such-image.png")));
+    auto names = [](const std::vector<Picture>& shapes) {
+        QStringList out;
+        for (const Picture& p : shapes) out << p.name;
+        return out.join(QLatin1Char(','));
+    };
+    // The grouped Picture 5 and its group stay.
+    EXPECT_EQ(names(x.Sheet->pictures()), QStringLiteral("Group 4,Picture 5"));
+    EXPECT_EQ(x.GetCell(QStringLiteral("B3")), QStringLiteral("山田太郎"));
+    x.CloseBook(true);
+    EXPECT_TRUE(x.LastCloseError.isEmpty());
+    auto saved = Workbook::open(dir.file(QStringLiteral("form.xlsx")));
+    EXPECT_EQ(names(saved->activeSheet().pictures()), QStringLiteral("Group 4,Picture 5"));
 }
 
 TEST(TUGExcelTest, SaveAsWebPageWritesHtmlBesideTheWorkbook) {
@@ -221,8 +240,90 @@ TEST(TUGExcelTest, SaveAsWebPageWritesHtmlBesideTheWorkbook) {
     const QString path = copyFixture(QStringLiteral("form.xlsx"), dir.path());
     TUGExcel x(progId);
     x.OpenBook(path, false);
+    x.SetCell(QStringLiteral("B3"), QStringLiteral("鈴木花子"));
     x.SaveAsWebPage(dir.file(QStringLiteral("a_1.xls")));
     x.CloseBook(false);
-    EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("a_1.html"))));
-    EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("a_1_files/image001.png"))));
+    QFile page(dir.file(QStringLiteral("a_1.html")));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    // The page shows the sheet as filled, with its pictures beside it; the
+    // workbook itself is left as it was on disk.
+    EXPECT_TRUE(html.contains(QStringLiteral("鈴木花子")));
+    EXPECT_FALSE(html.contains(QStringLiteral("山田太郎")));
+    EXPECT_TRUE(html.contains(QStringLiteral("御見積書")));
+    EXPECT_TRUE(html.contains(QStringLiteral("src=\"a_1_files/image001.png\"")));
+    EXPECT_FALSE(QImage(dir.file(QStringLiteral("a_1_files/image001.png"))).isNull());
+    EXPECT_EQ(Workbook::open(path)->activeSheet().valueText(3, 2), QStringLiteral("山田太郎"));
+}
+
+TEST(TUGExcelTest, CloseBookKeepsTheSaveErrorAndStillCloses) {
+    testsupport::TempDir dir;
+    const QString sub = dir.file(QStringLiteral("gone"));
+    ASSERT_TRUE(QDir().mkpath(sub));
+    const QString path = copyFixture(QStringLiteral("form.xlsx"), sub);
+    TUGExcel x(progId);
+    x.OpenBook(path, false);
+    x.SetCell(QStringLiteral("B3"), QStringLiteral("保存できない"));
+    // The folder goes away under the open workbook: the save must fail.
+    ASSERT_TRUE(QDir(sub).removeRecursively());
+    x.CloseBook(true);
+    EXPECT_FALSE(x.LastCloseError.isEmpty());
+    EXPECT_FALSE(x.BookOpen);
+    EXPECT_EQ(x.FileName, QString());
+    // The next cycle starts clean.
+    x.OpenBook(copyFixture(QStringLiteral("form.xlsx"), dir.path()), false);
+    x.CloseBook(true);
+    EXPECT_TRUE(x.LastCloseError.isEmpty());
+}
+
+TEST(TUGExcelTest, WorkbooksAreRecognisedByContentAndSavedUnderTheNameGiven) {
+    testsupport::TempDir dir;
+    const QString form = fixture(QStringLiteral("form.xlsx"));
+    // Output's work file has no extension; names come in any case.
+    const QString work = dir.file(QStringLiteral("@Work"));
+    const QString upper = dir.file(QStringLiteral("FORM.XLSX"));
+    const QString list = dir.file(QStringLiteral("list"));
+    ASSERT_TRUE(QFile::copy(form, work));
+    ASSERT_TRUE(QFile::copy(form, upper));
+    ASSERT_TRUE(QFile::copy(fixture(QStringLiteral("utf8.csv")), list));
+
+    TUGExcel x(progId);
+    x.OpenBook(work, false);
+    EXPECT_EQ(x.Book->sourceFormat(), SourceFormat::Xlsx);
+    EXPECT_EQ(x.GetCell(QStringLiteral("B3")), QStringLiteral("山田太郎"));
+    x.SetCell(QStringLiteral("B3"), QStringLiteral("作業"));
+    x.CloseBook(true);
+    EXPECT_TRUE(x.LastCloseError.isEmpty()) << x.LastCloseError.toStdString();
+    EXPECT_EQ(Workbook::open(work)->activeSheet().valueText(3, 2), QStringLiteral("作業"));
+
+    x.OpenBook(upper, false);
+    EXPECT_EQ(x.GetCell(QStringLiteral("B3")), QStringLiteral("山田太郎"));
+    // Saved under another name: a package, and the object now works on it.
+    const QString copy = dir.file(QStringLiteral("copy_1.xlsx"));
+    x.SetCell(QStringLiteral("B3"), QStringLiteral("別名"));
+    x.SaveAs(copy);
+    EXPECT_EQ(x.FileName, copy);
+    x.SetCell(QStringLiteral("B4"), QStringLiteral("77"));
+    x.CloseBook(true);
+    EXPECT_EQ(Workbook::open(upper)->activeSheet().valueText(3, 2), QStringLiteral("山田太郎"));
+    auto saved = Workbook::open(copy);
+    EXPECT_EQ(saved->activeSheet().valueText(3, 2), QStringLiteral("別名"));
+    EXPECT_EQ(saved->activeSheet().valueText(4, 2), QStringLiteral("77"));
+
+    x.OpenBook(list, false);
+    EXPECT_EQ(x.Book->sourceFormat(), SourceFormat::Csv);
+    EXPECT_EQ(x.GetCell(QStringLiteral("B2")), QStringLiteral("0600001"));
+    // A name ending ".csv" gets CSV text, never a package.
+    const QString csv = dir.file(QStringLiteral("again.csv"));
+    x.SaveAs(csv);
+    x.CloseBook(false);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().startsWith("氏名,郵便番号,備考"));
+
+    // Unknown binary content is refused by what it is, not by its name.
+    const QString picture = dir.file(QStringLiteral("picture.xls"));
+    ASSERT_TRUE(QFile::copy(fixture(QStringLiteral("red.png")), picture));
+    EXPECT_THROW(x.OpenBook(picture, false), Error);
+    EXPECT_FALSE(x.BookOpen);
 }

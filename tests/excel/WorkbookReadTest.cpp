@@ -33,6 +33,12 @@ TEST_F(FormTest, SheetsAndValues) {
         EXPECT_EQ(ws->valueText(r.row, r.col), QString::fromUtf8(text)) << a1;
     }
     EXPECT_EQ(ws->value(6, 2).formula, QStringLiteral("B4*2"));
+    // Each cell of a shared formula reads as its own result beside its own
+    // shifted formula.
+    Worksheet* second = book->sheetByName(QStringLiteral("Sheet2"));
+    EXPECT_EQ(second->valueText(4, 3), QStringLiteral("5"));
+    EXPECT_EQ(second->value(4, 3).formula, QStringLiteral("B4*2+$B$3"));
+    EXPECT_EQ(second->valueText(5, 3), QStringLiteral("7"));
     EXPECT_EQ(ws->displayText(4, 2), QStringLiteral("12,345"));
     EXPECT_EQ(ws->displayText(5, 2), QStringLiteral("2024/03/05"));
     EXPECT_EQ(ws->usedRange().last, (CellRef{10, 4}));

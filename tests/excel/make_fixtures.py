@@ -245,6 +245,39 @@ def markup(out):
             z.writestr(info.filename, data)
 
 
+def values(out):
+    """Cells whose values are easily altered on the way in or out: a cell
+    formatted as text, scientific formats, a time alone, and a book that
+    counts its dates from 1904."""
+    import datetime
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "値"
+    ws["A1"].number_format = "@"
+    ws["A1"].fill = PatternFill("solid", fgColor="00FF00")
+    ws["A2"] = "0600001"
+    ws["A2"].number_format = "@"
+    ws["B1"] = 12345.678
+    ws["B1"].number_format = "0.00E+00"
+    ws["B2"] = 0.00012
+    ws["B2"].number_format = "##0.0E+0"
+    ws["C1"] = datetime.time(9, 30)
+    ws["C1"].number_format = "h:mm"
+    ws["C2"] = datetime.datetime(2024, 3, 5, 18, 45, 10)
+    ws["C2"].number_format = "yyyy/m/d h:mm:ss"
+    wb.save(os.path.join(out, "values.xlsx"))
+
+    from openpyxl.utils.datetime import CALENDAR_MAC_1904
+    wb = Workbook()
+    wb.epoch = CALENDAR_MAC_1904
+    ws = wb.active
+    ws["A1"] = datetime.date(2024, 3, 5)
+    ws["A1"].number_format = "yyyy/mm/dd"
+    ws["A2"] = datetime.datetime(1904, 1, 2, 12, 0)
+    ws["A2"].number_format = "yyyy/mm/dd h:mm"
+    wb.save(os.path.join(out, "dates1904.xlsx"))
+
+
 def csvs(out):
     text = '氏名,郵便番号,備考\r\n山田,0600001,"a,b ""c""\r\n次行"\r\n鈴木,123,2024/3/5\r\n'
     with open(os.path.join(out, "utf8.csv"), "wb") as f:
@@ -265,3 +298,4 @@ if __name__ == "__main__":
     markup(out)
     images(out)
     csvs(out)
+    values(out)

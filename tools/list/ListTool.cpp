@@ -13,6 +13,7 @@
 #include "output/CsvList.h"
 #include "output/PrintedList.h"
 #include "output/SheetList.h"
+#include "platform/PdfTextMap.h"
 
 namespace listtool {
 
@@ -79,15 +80,23 @@ void runPdf(Request& r, std::ostream& out) {
     if (!file.open(QIODevice::WriteOnly))
         throw Failure{QStringLiteral("cannot create %1").arg(path)};
     output::PrintedListResult printed;
+    platform::DrawnText drawn;
     {
         QPdfWriter pdf(&file);
         pdf.setResolution(kPdfDpi);
         pdf.setTitle(QFileInfo(path).completeBaseName());
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-        printed = output::printList(pdf, kScreenDpi, r.columns, *r.records);
+        printed = output::printList(pdf, kScreenDpi, r.columns, *r.records, {}, &drawn);
     }
     if (!file.commit()) throw Failure{QStringLiteral("cannot write %1").arg(path)};
+    // Copied text must read as the names that were printed, not as the
+    // radicals that share their glyphs; the file is replaced whole again.
+    try {
+        platform::correctPdfTextMap(path, drawn);
+    } catch (const std::exception& e) {
+        throw Failure{QString::fromUtf8(e.what())};
+    }
     write(out, QStringLiteral("target,records,pages\r\n%1,%2,%3\r\n")
                    .arg(output::csvField(path))
                    .arg(printed.records)

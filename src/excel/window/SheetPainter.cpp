@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "excel/Workbook.h"
+#include "platform/PdfTextMap.h"
 
 namespace excel::window {
 
@@ -316,6 +317,7 @@ void SheetPainter::paintCellText(QPainter& p, const Block& b, int row, int col,
         flags |= Qt::TextSingleLine | Qt::TextDontClip;
     if (!wrap && h == Qt::AlignJustify) flags = (flags & ~Qt::AlignJustify) | Qt::AlignLeft;
     p.drawText(textRect, flags, text);
+    if (drawn_) drawn_->add(text, font);
 }
 
 void SheetPainter::paintBorders(QPainter& p, const Block& b) {

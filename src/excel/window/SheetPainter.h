@@ -19,6 +19,10 @@ namespace excel {
 class Worksheet;
 }
 
+namespace platform {
+class DrawnText;
+}
+
 namespace excel::window {
 
 // painter.save() for a scope; restored also when the engine throws midway.
@@ -61,6 +65,10 @@ public:
     // its bytes are not an image Qt can read.
     QImage pictureImage(const Picture& picture);
 
+    // Notes every text drawn from now on (a print job puts the text map of
+    // its PDF right with it); null stops noting.
+    void noteTextIn(platform::DrawnText* drawn) { drawn_ = drawn; }
+
 private:
     struct Block;
     void paintFills(QPainter& p, const Block& b);
@@ -74,6 +82,7 @@ private:
     const Worksheet& sheet_;
     const SheetGeometry& geometry_;
     QHash<QString, QImage> images_;
+    platform::DrawnText* drawn_ = nullptr;
 };
 
 }  // namespace excel::window

@@ -8,6 +8,7 @@
 
 #include "excel/Error.h"
 #include "excel/Workbook.h"
+#include "platform/PdfTextMap.h"
 #include "excel/window/SheetGeometry.h"
 #include "excel/window/SheetPainter.h"
 #include "excel/window/SheetView.h"
@@ -122,11 +123,21 @@ SheetPrintJob::~SheetPrintJob() {
 }
 
 void SheetPrintJob::finish() {
-    if (painter_.isActive() && !painter_.end())
+    if (!painter_.isActive()) return;
+    if (!painter_.end())
         throw Error(ErrorCode::WriteFailed,
                     QStringLiteral("the print job on '%1' could not be completed")
                         .arg(printer_.printerName().isEmpty() ? printer_.outputFileName()
                                                               : printer_.printerName()));
+    // A PDF file reads back as the text that was drawn, not as the radicals
+    // that share the glyphs of common kanji.
+    if (const QString pdf = platform::pdfFileOf(printer_); !pdf.isEmpty()) {
+        try {
+            platform::correctPdfTextMap(pdf, drawn_);
+        } catch (const std::exception& e) {
+            throw Error(ErrorCode::WriteFailed, QString::fromUtf8(e.what()));
+        }
+    }
 }
 
 void printSheet(const Worksheet& sheet, QPrinter& printer) {
@@ -163,6 +174,7 @@ void SheetPrintJob::add(const Worksheet& sheet) {
                                                              : printer.printerName()));
     }
     SheetPainter sheetPainter(sheet, geometry);
+    sheetPainter.noteTextIn(&drawn_);
     PaintOptions options;
     options.gridLines = setup.gridLines;
     options.shapeOutlines = false;

@@ -10,6 +10,7 @@
 
 #include "excel/Model.h"
 #include "excel/window/PageLayout.h"
+#include "platform/PdfTextMap.h"
 
 class QPrinter;
 
@@ -57,6 +58,7 @@ public:
 private:
     QPrinter& printer_;
     QPainter painter_;
+    platform::DrawnText drawn_;  // what the job drew, for its PDF's text map
     int sheets_ = 0;
 };
 

@@ -54,6 +54,23 @@ TEST_F(Printing, PrintAreaWithFormatsOnOnePage) {
                                                                 << text.toStdString();
 }
 
+TEST_F(Printing, PdfTextIsExactlyTheTextOfTheCells) {
+    open(QStringLiteral("pages.xlsx"), false);
+    ASSERT_TRUE(excel.SelectSheet(QStringLiteral("単票")));
+    const QStringList texts = {QStringLiteral("氏名 山田 日月"), QStringLiteral("生用 入見 行力 人"),
+                               QStringLiteral("やまだ たろう"), QStringLiteral("ヤマダ・タロウ")};
+    for (int i = 0; i < texts.size(); ++i)
+        excel.SetCell(QStringLiteral("A%1").arg(5 + i), texts[i]);
+    excel.PrintSheet(1);
+    // Read without any normalising: what a reader copies out of the file.
+    QString text;
+    ASSERT_EQ(exceltest::runProgram(QStringLiteral("pdftotext"), {job(1), QStringLiteral("-")},
+                                    &text),
+              0);
+    for (const QString& t : texts) EXPECT_TRUE(text.contains(t)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("単票見出し"))) << text.toStdString();
+}
+
 TEST_F(Printing, APrinterThatCannotStartIsAnError) {
     open(QStringLiteral("pages.xlsx"), false);
     excel::window::registerSheetWindows(services, [] {
