@@ -442,4 +442,3 @@ bool TForm1::documentWorkAllowed(const QString& caption) {
 // the refusals are all they do.
 void TForm1::SpeedButton4Click() { documentWorkAllowed(QStringLiteral("文書登録の中止")); }
 void TForm1::SpeedButton13Click() { documentWorkAllowed(QStringLiteral("雛形編集の中止")); }
-void TForm1::SpeedButton17Click() { tableShownOrRefuse(QStringLiteral("文書出力の中止")); }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "aggregate/MainWindowState.h"
 #include "db/Db.h"
 #include "documents/BindableFields.h"
 #include "documents/MainWindowState.h"
@@ -32,6 +33,7 @@ class QStatusBar;
 class QTableView;
 class QToolButton;
 class TForm12;
+class TForm13;
 class TForm15;
 class TForm18;
 class TForm5;
@@ -52,7 +54,8 @@ struct MemoEditorEntry {
 
 class TForm1 : public QMainWindow,
               public output::MainWindowState,
-              public documents::MainWindowState {
+              public documents::MainWindowState,
+              public aggregate::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -232,7 +235,7 @@ public:
     void InsertBinding(int id, const QString& cell, const QString& field);
     void InsertBindings(int id, const documents::LinkList& list);
     void ReplaceBindings(int id, const documents::LinkList& list);
-    void ListBindableFields(documents::FieldList& list);
+    void ListBindableFields(documents::FieldList& list) override;
 
     // What the document windows read (documents::MainWindowState).
     QWidget* mainWindow() override { return this; }
@@ -250,7 +253,9 @@ public:
     void SpeedButton5Click();   // 文書出力
     void SpeedButton8Click();   // 終了
     void SpeedButton13Click();  // 雛形編集
-    void SpeedButton17Click();  // ﾃﾞｰﾀ集計
+    void SpeedButton17Click();  // ﾃﾞｰﾀ集計 (TForm1Aggregate.cpp)
+    // The aggregation window; created on first use. Owned by this window.
+    TForm13* Form13 = nullptr;
 
     // --- What the output windows read (TForm1ListOutput.cpp) ----------------
     db::Connection& userConnection() override;
