@@ -19,6 +19,7 @@
 #include "documents/BindableFields.h"
 #include "documents/MainWindowState.h"
 #include "documents/Registry.h"
+#include "favourites/MainWindowState.h"
 #include "output/MainWindowState.h"
 #include "platform/Services.h"
 #include "view/FieldDescriptor.h"
@@ -41,6 +42,7 @@ class TForm4;
 class TForm58;
 class TForm6;
 class TForm8;
+class TForm9;
 namespace view {
 class RecordGrid;
 class RecordModel;
@@ -55,7 +57,8 @@ struct MemoEditorEntry {
 class TForm1 : public QMainWindow,
               public output::MainWindowState,
               public documents::MainWindowState,
-              public aggregate::MainWindowState {
+              public aggregate::MainWindowState,
+              public favourites::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -178,6 +181,23 @@ public:
     bool IsNewFormatDatabase(const QString& path);
     void BackupOnClose();
 
+    // --- Favourites (TForm1Favourites.cpp) ----------------------------------
+    void SpeedButton12Click();  // お気に入り
+    // Opens file as a favourite does: shows table, which must be in the
+    // database (letter case aside), and backs the file up to backup when it
+    // is left changed.
+    void OpenFavourite(const QString& file, const QString& table, const QString& backup);
+    // The command line's favourite, found by its name in the store.
+    void OpenFavouriteByName(const QString& name);
+    TForm9* Form9 = nullptr;  // the favourites dialog; created on first use, owned here
+    // What the favourites dialog reads (favourites::MainWindowState).
+    QString databasePassword() const override { return DatabasePassword; }
+    QString backupPath() const override { return BackupPath; }
+    bool tableShown() const override;
+    QString databaseFilter() const override;
+    QString closeForRestore() override;
+    void reopenAfterRestore(const QString& table) override;
+
     // --- The table view (TForm1Grid.cpp) ------------------------------------
     void ShowTable();
     void ComboBox1Change();
@@ -273,6 +293,12 @@ private:
     QToolButton* addSpeedButton(int number, const QString& caption, const QString& hint);
     void resetView();    // forget the shown table before another database opens
     void closedState();  // after a failed open
+    // A database whose opening failed part-way is let go whole: nothing
+    // stays connected while the window's state names no database.
+    void abandonOpening();
+    // The last steps of opening file, once the table box holds its tables:
+    // shows the entry at index in selection mode.
+    void showOpenedDatabase(const QString& file, int index, const QString& backup);
     void releaseMemoEditors();
     // The shared check of the document buttons: a table is shown and the
     // store exists. Shows the refusal under caption and returns false.
