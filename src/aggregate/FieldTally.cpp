@@ -182,6 +182,26 @@ QString cutToCp932Bytes(const QString& text, int maxBytes) {
     return text.left(i);
 }
 
+bool operator==(const FoldedText& a, const FoldedText& b) {
+    return a.text.compare(b.text, Qt::CaseInsensitive) == 0;
+}
+
+size_t qHash(const FoldedText& key, size_t seed) {
+    size_t h = seed ^ size_t(key.text.size());
+    const QChar* p = key.text.constData();
+    const QChar* end = p + key.text.size();
+    while (p != end) {
+        char32_t c = p->unicode();
+        if (p->isHighSurrogate() && p + 1 != end && p[1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(*p, p[1]);
+            ++p;
+        }
+        ++p;
+        h = h * 1000003u ^ size_t(QChar::toCaseFolded(c));
+    }
+    return h;
+}
+
 FieldTally::FieldTally(int typeCode) : typeCode_(typeCode) {}
 
 void FieldTally::add(const QVariant& value) {
@@ -209,7 +229,7 @@ void FieldTally::add(const QVariant& value) {
             ++valid_;
     }
 
-    const QString key = v.toCaseFolded();
+    const FoldedText key{v};
     const auto found = positions_.constFind(key);
     if (found != positions_.constEnd()) {
         ++values_[size_t(*found)].count;

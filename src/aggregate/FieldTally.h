@@ -24,6 +24,15 @@ inline constexpr int kListLimit = 1000;
 // A line of the occurrence list is cut to this many bytes in Shift-JIS.
 inline constexpr int kLineBytes = 500;
 
+// A value as the distinct-value table keys it: equal to another when the two
+// texts differ in letter case only. Hashing folds character by character, so
+// counting a record allocates nothing.
+struct FoldedText {
+    QString text;
+};
+bool operator==(const FoldedText& a, const FoldedText& b);
+size_t qHash(const FoldedText& key, size_t seed = 0);
+
 class FieldTally {
 public:
     explicit FieldTally(int typeCode);
@@ -61,7 +70,7 @@ private:
     qint64 valid_ = 0;
     double sum_ = 0;
     std::vector<Value> values_;
-    QHash<QString, int> positions_;  // case-folded text -> index in values_
+    QHash<FoldedText, int> positions_;  // index in values_
 };
 
 // The records of sql (a SELECT in the program's dialect: the grid's SQL

@@ -132,9 +132,9 @@ TForm9::TForm9(platform::Services& services, favourites::MainWindowState& mainWi
     });
 }
 
-TForm9::~TForm9() {
-    if (!closed_) FormClose();
-}
+// The main window, whose store this dialog borrows, may already be gone
+// when the dialog is destroyed with it: nothing of it is touched here.
+TForm9::~TForm9() = default;
 
 void TForm9::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -162,7 +162,6 @@ void TForm9::FormShow() {
     SpeedButton1->setEnabled(!mainWindow_.databasePath().isEmpty());
     Entries.clear();
     ListBox1->clear();
-    closed_ = false;
     platform::runGuarded(services_, this, [&] {
         mainWindow_.systemStore().open();
         for (const favourites::FavouriteRow& row :
@@ -187,7 +186,6 @@ void TForm9::FormClose() {
     Entries.clear();
     ListBox1->clear();
     mainWindow_.systemStore().close();
-    closed_ = true;
 }
 
 // --- The list -------------------------------------------------------------------------

@@ -82,5 +82,4 @@ private:
 
     platform::Services& services_;
     favourites::MainWindowState& mainWindow_;
-    bool closed_ = true;
 };
