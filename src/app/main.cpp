@@ -48,6 +48,10 @@ int run(QApplication& application, platform::QtServices& services) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tesmora"));
     parser.addHelpOption();
+    const QCommandLineOption favourite(
+        QStringLiteral("favourite"), QStringLiteral("open the favourite registered under NAME"),
+        QStringLiteral("NAME"));
+    parser.addOption(favourite);
     parser.addPositionalArgument(QStringLiteral("database"),
                                  QStringLiteral("database file to open"),
                                  QStringLiteral("[DATABASE"));
@@ -82,7 +86,10 @@ int run(QApplication& application, platform::QtServices& services) {
     form1.Form15 = form15;
 
     form1.show();
-    if (!arguments.isEmpty()) {
+    if (parser.isSet(favourite)) {
+        const QString name = parser.value(favourite);
+        QTimer::singleShot(0, &form1, [&form1, name] { form1.OpenFavouriteByName(name); });
+    } else if (!arguments.isEmpty()) {
         const QString database = arguments.value(0);
         const QString table = arguments.value(1);
         QTimer::singleShot(

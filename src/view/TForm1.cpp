@@ -148,6 +148,7 @@ void TForm1::buildControls() {
     resize(1100, 640);
 
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connect(SpeedButton12, &QToolButton::clicked, this, &TForm1::SpeedButton12Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
     connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
     connect(SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
@@ -387,38 +388,44 @@ void TForm1::OpenDatabase(const QString& file, const QString& table) {
         if (names.isEmpty()) {
             services_.message(this, QStringLiteral("テーブルがありません"),
                               QStringLiteral("開くを中止"));
-            ADOConnection1.close();
-            closedState();
+            abandonOpening();
             return;
         }
         ComboBox1->addItems(names);
-        OldFormatDatabase = !IsNewFormatDatabase(file);
-        if (OldFormatDatabase)
-            services_.message(this, QStringLiteral("旧バージョンのためデータ変更はできません"),
-                              kWarningCaption);
-        DBGrid1->show();
-        DatabasePath = file;
-        OpenedFileTime = QFileInfo(file).lastModified();
-        SpeedButton9->show();
         int index = table.isEmpty() ? -1 : ComboBox1->findText(table);
         if (index < 0 && !table.isEmpty())
             index = ComboBox1->findText(table, Qt::MatchFixedString);  // letter case aside
-        ComboBox1->setCurrentIndex(index < 0 ? 0 : index);
-        ShowTable();
-        RadioGroup1->show();
-        setRadioGroupIndex(0);
-        RadioGroup1Click();
-        SetCaption(DatabasePath);
+        showOpenedDatabase(file, index < 0 ? 0 : index, QString());
     });
-    if (!opened) {
-        // A catalogue that cannot be read leaves no half-open database behind:
-        // the window would otherwise name one file while connected to another.
-        ADODataSet1.close();
-        ADOConnection1.close();
-        DBGrid1->hide();
-        ComboBox1->clear();
-        closedState();
-    }
+    // A catalogue that cannot be read leaves no half-open database behind:
+    // the window would otherwise name one file while connected to another.
+    if (!opened) abandonOpening();
+}
+
+void TForm1::abandonOpening() {
+    ADODataSet1.close();
+    ADOConnection1.close();
+    DBGrid1->hide();
+    ComboBox1->clear();
+    closedState();
+}
+
+void TForm1::showOpenedDatabase(const QString& file, int index, const QString& backup) {
+    OldFormatDatabase = !IsNewFormatDatabase(file);
+    if (OldFormatDatabase)
+        services_.message(this, QStringLiteral("旧バージョンのためデータ変更はできません"),
+                          kWarningCaption);
+    DBGrid1->show();
+    DatabasePath = file;
+    OpenedFileTime = QFileInfo(file).lastModified();
+    BackupPath = backup;
+    SpeedButton9->show();
+    ComboBox1->setCurrentIndex(index);
+    ShowTable();
+    RadioGroup1->show();
+    setRadioGroupIndex(0);
+    RadioGroup1Click();
+    SetCaption(DatabasePath);
 }
 
 // --- Buttons whose windows come with their own jobs -----------------------------
@@ -442,4 +449,3 @@ bool TForm1::documentWorkAllowed(const QString& caption) {
 // the refusals are all they do.
 void TForm1::SpeedButton4Click() { documentWorkAllowed(QStringLiteral("文書登録の中止")); }
 void TForm1::SpeedButton13Click() { documentWorkAllowed(QStringLiteral("雛形編集の中止")); }
-void TForm1::SpeedButton17Click() { tableShownOrRefuse(QStringLiteral("文書出力の中止")); }

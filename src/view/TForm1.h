@@ -14,10 +14,12 @@
 #include <optional>
 #include <vector>
 
+#include "aggregate/MainWindowState.h"
 #include "db/Db.h"
 #include "documents/BindableFields.h"
 #include "documents/MainWindowState.h"
 #include "documents/Registry.h"
+#include "favourites/MainWindowState.h"
 #include "output/MainWindowState.h"
 #include "platform/Services.h"
 #include "view/FieldDescriptor.h"
@@ -32,6 +34,7 @@ class QStatusBar;
 class QTableView;
 class QToolButton;
 class TForm12;
+class TForm13;
 class TForm15;
 class TForm18;
 class TForm5;
@@ -39,6 +42,7 @@ class TForm4;
 class TForm58;
 class TForm6;
 class TForm8;
+class TForm9;
 namespace view {
 class RecordGrid;
 class RecordModel;
@@ -52,7 +56,9 @@ struct MemoEditorEntry {
 
 class TForm1 : public QMainWindow,
               public output::MainWindowState,
-              public documents::MainWindowState {
+              public documents::MainWindowState,
+              public aggregate::MainWindowState,
+              public favourites::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -175,6 +181,23 @@ public:
     bool IsNewFormatDatabase(const QString& path);
     void BackupOnClose();
 
+    // --- Favourites (TForm1Favourites.cpp) ----------------------------------
+    void SpeedButton12Click();  // お気に入り
+    // Opens file as a favourite does: shows table, which must be in the
+    // database (letter case aside), and backs the file up to backup when it
+    // is left changed.
+    void OpenFavourite(const QString& file, const QString& table, const QString& backup);
+    // The command line's favourite, found by its name in the store.
+    void OpenFavouriteByName(const QString& name);
+    TForm9* Form9 = nullptr;  // the favourites dialog; created on first use, owned here
+    // What the favourites dialog reads (favourites::MainWindowState).
+    QString databasePassword() const override { return DatabasePassword; }
+    QString backupPath() const override { return BackupPath; }
+    bool tableShown() const override;
+    QString databaseFilter() const override;
+    QString closeForRestore() override;
+    void reopenAfterRestore(const QString& table) override;
+
     // --- The table view (TForm1Grid.cpp) ------------------------------------
     void ShowTable();
     void ComboBox1Change();
@@ -232,7 +255,7 @@ public:
     void InsertBinding(int id, const QString& cell, const QString& field);
     void InsertBindings(int id, const documents::LinkList& list);
     void ReplaceBindings(int id, const documents::LinkList& list);
-    void ListBindableFields(documents::FieldList& list);
+    void ListBindableFields(documents::FieldList& list) override;
 
     // What the document windows read (documents::MainWindowState).
     QWidget* mainWindow() override { return this; }
@@ -250,7 +273,9 @@ public:
     void SpeedButton5Click();   // 文書出力
     void SpeedButton8Click();   // 終了
     void SpeedButton13Click();  // 雛形編集
-    void SpeedButton17Click();  // ﾃﾞｰﾀ集計
+    void SpeedButton17Click();  // ﾃﾞｰﾀ集計 (TForm1Aggregate.cpp)
+    // The aggregation window; created on first use. Owned by this window.
+    TForm13* Form13 = nullptr;
 
     // --- What the output windows read (TForm1ListOutput.cpp) ----------------
     db::Connection& userConnection() override;
@@ -268,6 +293,12 @@ private:
     QToolButton* addSpeedButton(int number, const QString& caption, const QString& hint);
     void resetView();    // forget the shown table before another database opens
     void closedState();  // after a failed open
+    // A database whose opening failed part-way is let go whole: nothing
+    // stays connected while the window's state names no database.
+    void abandonOpening();
+    // The last steps of opening file, once the table box holds its tables:
+    // shows the entry at index in selection mode.
+    void showOpenedDatabase(const QString& file, int index, const QString& backup);
     void releaseMemoEditors();
     // The shared check of the document buttons: a table is shown and the
     // store exists. Shows the refusal under caption and returns false.

@@ -9,7 +9,9 @@
 #include <functional>
 #include <optional>
 
+#include "aggregate/FieldTally.h"
 #include "db/Db.h"
+#include "documents/BindableFields.h"
 #include "output/CsvList.h"
 #include "output/PrintedList.h"
 #include "output/SheetList.h"
@@ -27,6 +29,8 @@ const char kUsage[] =
     "                            which writes UTF-8 with a byte-order mark)\n"
     "    --pdf FILE              the printed list, every page, as one PDF\n"
     "    --sheet WORKBOOK SHEET  into a worksheet of an existing workbook (saved in place)\n"
+    "    --aggregate FIELD       the aggregation window's lines for FIELD: record and\n"
+    "                            valid counts, sum and mean, then \"count : value\" lines\n"
     "  TABLE is a table or saved query; --fields picks fields (in the order given),\n"
     "  --where is a condition in the program's SQL dialect, --order sorts by one field.\n"
     "  Prints target,records (and pages for --pdf) as CSV. On failure nothing is written.\n";
@@ -111,11 +115,14 @@ void runSheet(Request& r, std::ostream& out) {
           QStringLiteral("target,records\r\n%1,%2\r\n").arg(output::csvField(path)).arg(records));
 }
 
+void runAggregate(Request& r, std::ostream& out);
+
 const std::vector<Mode>& modes() {
     static const std::vector<Mode> all = {
         {QStringLiteral("--csv"), 1, runCsv},
         {QStringLiteral("--pdf"), 1, runPdf},
         {QStringLiteral("--sheet"), 2, runSheet},
+        {QStringLiteral("--aggregate"), 1, runAggregate},
     };
     return all;
 }
@@ -200,7 +207,8 @@ Options parse(const QStringList& args) {
         }
     }
     if (positional.size() != 2) throw UsageError{QStringLiteral("give DATABASE and TABLE")};
-    if (!o.mode) throw UsageError{QStringLiteral("give a mode: --csv, --pdf or --sheet")};
+    if (!o.mode)
+        throw UsageError{QStringLiteral("give a mode: --csv, --pdf, --sheet or --aggregate")};
     if (o.request.encodingGiven && o.mode->option != QLatin1String("--csv"))
         throw UsageError{QStringLiteral("--encoding applies to --csv only")};
     o.database = positional[0];
@@ -217,6 +225,24 @@ QString orderClause(db::DataSet& records, const QString& order) {
     }
     const QString name = records.field(fieldIndex(records, field)).name();
     return QStringLiteral(" ORDER BY [") + name + QLatin1Char(']') + direction;
+}
+
+// The lines of the aggregation window, the empty sum and mean of the
+// types that have none left out.
+void runAggregate(Request& r, std::ostream& out) {
+    const QString name = r.modeArguments[0].trimmed();
+    const output::ListColumn* column = nullptr;
+    for (const output::ListColumn& c : r.columns)
+        if (c.name.compare(name, Qt::CaseInsensitive) == 0) column = &c;
+    if (!column) throw Failure{QStringLiteral("no field named \"%1\"").arg(name)};
+    if (!documents::isBindableType(column->type))
+        throw Failure{QStringLiteral("field \"%1\" cannot be aggregated").arg(column->name)};
+    const aggregate::FieldTally tally = aggregate::aggregateField(
+        r.records->connection, r.records->sql, column->name, column->type);
+    QStringList lines = {tally.selectedLine(), tally.validLine()};
+    if (!tally.sumLine().isEmpty()) lines << tally.sumLine() << tally.meanLine();
+    lines << tally.occurrenceLines();
+    for (const QString& line : lines) write(out, line + QStringLiteral("\n"));
 }
 
 }  // namespace
