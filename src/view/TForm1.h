@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "builder/MainWindowState.h"
 #include "db/Db.h"
 #include "documents/BindableFields.h"
 #include "documents/MainWindowState.h"
@@ -35,6 +36,8 @@ class TForm12;
 class TForm15;
 class TForm18;
 class TForm5;
+class TForm16;
+class TForm2;
 class TForm4;
 class TForm58;
 class TForm6;
@@ -52,7 +55,8 @@ struct MemoEditorEntry {
 
 class TForm1 : public QMainWindow,
               public output::MainWindowState,
-              public documents::MainWindowState {
+              public documents::MainWindowState,
+              public builder::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -244,6 +248,23 @@ public:
     bool xlsxCapable() const override { return XlsxCapable; }
     bool aceAvailable() const override { return AceAvailable; }
 
+    // --- The database builder (TForm1Builder.cpp) ----------------------------
+    // "DB作成": this window is hidden while the builder is up; afterwards it
+    // opens a database created there, or re-reads the open one when tables
+    // or fields were added to it.
+    void SpeedButton2Click();
+    TForm2* Form2 = nullptr;    // created on first use, owned by this window
+    TForm16* Form16 = nullptr;  // created on first use, owned by this window
+    QString databasePassword() const override { return DatabasePassword; }
+    bool tableShown() const override;
+    bool oldFormatDatabase() const override { return OldFormatDatabase; }
+    QStringList tableList() const override;
+    bool isSavedQuery(const QString& name) override { return IsSavedQuery(DatabasePath, name); }
+    QStringList primaryKeyFields() const override { return PrimaryKeyFields; }
+    std::vector<builder::FieldInfo> shownFields() override;
+    QString builderSourceFilter() const override;
+    QString accessFilter() const override { return AccessFilter; }
+
     // --- Toolbar buttons whose windows come with their own jobs -------------
     void SpeedButton3Click();   // 一覧出力
     void SpeedButton4Click();   // 文書登録
@@ -267,6 +288,7 @@ private:
     void buildControls();
     QToolButton* addSpeedButton(int number, const QString& caption, const QString& hint);
     void resetView();    // forget the shown table before another database opens
+    void rereadAfterStructureChange();
     void closedState();  // after a failed open
     void releaseMemoEditors();
     // The shared check of the document buttons: a table is shown and the
