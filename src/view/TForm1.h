@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "aggregate/MainWindowState.h"
+#include "builder/MainWindowState.h"
 #include "db/Db.h"
 #include "documents/BindableFields.h"
 #include "documents/MainWindowState.h"
@@ -39,6 +40,8 @@ class TForm13;
 class TForm15;
 class TForm18;
 class TForm5;
+class TForm16;
+class TForm2;
 class TForm4;
 class TForm58;
 class TForm6;
@@ -59,7 +62,8 @@ class TForm1 : public QMainWindow,
               public output::MainWindowState,
               public documents::MainWindowState,
               public aggregate::MainWindowState,
-              public favourites::MainWindowState {
+              public favourites::MainWindowState,
+              public builder::MainWindowState {
     Q_OBJECT
 public:
     // programFolder: the folder of the system files, ending with '/'; empty
@@ -275,6 +279,23 @@ public:
     bool xlsxCapable() const override { return XlsxCapable; }
     bool aceAvailable() const override { return AceAvailable; }
 
+    // --- The database builder (TForm1Builder.cpp) ----------------------------
+    // "DB作成": this window is hidden while the builder is up; afterwards it
+    // opens a database created there, or re-reads the open one when tables
+    // or fields were added to it.
+    void SpeedButton2Click();
+    TForm2* Form2 = nullptr;    // created on first use, owned by this window
+    TForm16* Form16 = nullptr;  // created on first use, owned by this window
+    QString databasePassword() const override { return DatabasePassword; }
+    bool tableShown() const override;
+    bool oldFormatDatabase() const override { return OldFormatDatabase; }
+    QStringList tableList() const override;
+    bool isSavedQuery(const QString& name) override { return IsSavedQuery(DatabasePath, name); }
+    QStringList primaryKeyFields() const override { return PrimaryKeyFields; }
+    std::vector<builder::FieldInfo> shownFields() override;
+    QString builderSourceFilter() const override;
+    QString accessFilter() const override { return AccessFilter; }
+
     // --- Toolbar buttons whose windows come with their own jobs -------------
     void SpeedButton3Click();   // 一覧出力
     void SpeedButton4Click();   // 文書登録
@@ -300,6 +321,7 @@ private:
     void buildControls();
     QToolButton* addSpeedButton(int number, const QString& caption, const QString& hint);
     void resetView();    // forget the shown table before another database opens
+    void rereadAfterStructureChange();
     void closedState();  // after a failed open
     // A database whose opening failed part-way is let go whole: nothing
     // stays connected while the window's state names no database.
