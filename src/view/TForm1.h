@@ -32,6 +32,7 @@ class QStatusBar;
 class QTableView;
 class QToolButton;
 class TForm12;
+class TForm3;
 class TForm15;
 class TForm18;
 class TForm5;
@@ -211,6 +212,7 @@ public:
     // list operations see the documents of DatabasePath and the shown table.
     TForm8* Form8 = nullptr;    // document choice; created by start-up, not owned
     TForm12* Form12 = nullptr;  // card settings; created by start-up, not owned
+    TForm3* Form3 = nullptr;    // registration; made on first use, owned by this window
     int FindCardDocument(QString& templatePath, QString& sheet);
     void EditCardDocument() override;
     int SelectDocument(QString& templatePath, QString& sheet, QString& name,
