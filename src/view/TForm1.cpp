@@ -440,5 +440,4 @@ bool TForm1::documentWorkAllowed(const QString& caption) {
 
 // Each of these opens its job's window once that window exists; until then
 // the refusals are all they do.
-void TForm1::SpeedButton13Click() { documentWorkAllowed(QStringLiteral("雛形編集の中止")); }
 void TForm1::SpeedButton17Click() { tableShownOrRefuse(QStringLiteral("文書出力の中止")); }
