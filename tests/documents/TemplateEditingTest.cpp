@@ -21,6 +21,8 @@
 #include "documents/TForm14.h"
 #include "documents/TForm8.h"
 #include "documents/TemplateEditing.h"
+#include "excel/Workbook.h"
+#include "excel/window/SheetView.h"
 #include "excel/window/SheetWindow.h"
 #include "excel/window/WindowPresenter.h"
 #include "platform/ScriptedServices.h"
@@ -216,6 +218,9 @@ TEST_F(TemplateEditing, WithoutAnEditorTheSheetWindowShowsTheDocumentsSheet) {
         EXPECT_FALSE(form->isEnabled());
         EXPECT_EQ(sheet->view().sheet()->name(), QStringLiteral("Sheet2"));
         waited = true;
+        // Showing another sheet than the saved one is a change to save or not.
+        services.answerNextDialog(
+            [](QDialog& d) { d.done(excel::window::SaveChangesDialog::DontSave); });
         sheet->close();
     });
     form->SpeedButton13->click();
