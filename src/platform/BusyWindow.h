@@ -1,7 +1,8 @@
 #pragma once
-// A window busy with a long job: disabled, with the busy cursor, for the
-// lifetime of this object. The destructor gives both back, so every way out
-// of the job (an error included) leaves the user a working window.
+// Windows put out of the user's reach for a job, given back on every way out
+// of it (an error included). DisabledWindow only disables, for waits in
+// which the user works elsewhere; BusyWindow also shows the busy cursor,
+// for long jobs of the window itself.
 #include <QPointer>
 #include <QWidget>
 
@@ -9,23 +10,31 @@
 
 namespace platform {
 
-class BusyWindow {
+class DisabledWindow {
 public:
-    BusyWindow(Services& services, QWidget* window) : cursor_(services), window_(window) {
+    explicit DisabledWindow(QWidget* window) : window_(window) {
         if (window_ && window_->isEnabled())
             window_->setEnabled(false);
         else
             window_ = nullptr;  // someone else gives it back
     }
-    ~BusyWindow() {
+    ~DisabledWindow() {
         if (window_) window_->setEnabled(true);
     }
-    BusyWindow(const BusyWindow&) = delete;
-    BusyWindow& operator=(const BusyWindow&) = delete;
+    DisabledWindow(const DisabledWindow&) = delete;
+    DisabledWindow& operator=(const DisabledWindow&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+};
+
+class BusyWindow {
+public:
+    BusyWindow(Services& services, QWidget* window) : cursor_(services), disabled_(window) {}
 
 private:
     BusyCursor cursor_;
-    QPointer<QWidget> window_;
+    DisabledWindow disabled_;
 };
 
 }  // namespace platform

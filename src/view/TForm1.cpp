@@ -446,7 +446,3 @@ bool TForm1::documentWorkAllowed(const QString& caption) {
     return true;
 }
 
-// Each of these opens its job's window once that window exists; until then
-// the refusals are all they do.
-void TForm1::SpeedButton4Click() { documentWorkAllowed(QStringLiteral("文書登録の中止")); }
-void TForm1::SpeedButton13Click() { documentWorkAllowed(QStringLiteral("雛形編集の中止")); }

@@ -37,6 +37,8 @@ class QToolButton;
 class TForm11;
 class TForm12;
 class TForm13;
+class TForm3;
+class TForm14;
 class TForm15;
 class TForm18;
 class TForm5;
@@ -239,6 +241,11 @@ public:
     // list operations see the documents of DatabasePath and the shown table.
     TForm8* Form8 = nullptr;    // document choice; created by start-up, not owned
     TForm12* Form12 = nullptr;  // card settings; created by start-up, not owned
+    TForm3* Form3 = nullptr;    // registration; made on first use, owned by this window
+    TForm14* Form14 = nullptr;  // template choice; made on first use, owned by this window
+    // The external template editor (LibreOffice Calc), "" for the sheet
+    // window; found on first use.
+    std::optional<QString> TemplateEditor;
     int FindCardDocument(QString& templatePath, QString& sheet);
     void EditCardDocument() override;
     int SelectDocument(QString& templatePath, QString& sheet, QString& name,

@@ -5,6 +5,9 @@
 
 #include "documents/DocumentChoice.h"
 #include "documents/TForm12.h"
+#include "documents/TForm14.h"
+#include "documents/TForm3.h"
+#include "documents/TemplateEditing.h"
 #include "documents/TForm8.h"
 #include "view/TForm1.h"
 
@@ -92,4 +95,20 @@ void TForm1::ReplaceBindings(int id, const documents::LinkList& list) {
 
 void TForm1::ListBindableFields(documents::FieldList& list) {
     documents::ListBindableFields(ADOConnection1, shownTableName(), list);
+}
+
+void TForm1::SpeedButton4Click() {
+    if (!documentWorkAllowed(QStringLiteral("文書登録の中止"))) return;
+    if (!Form3) Form3 = new TForm3(services_, *this, this);
+    // Not modal: the user works in the template's sheet window beside it.
+    services_.showFloating(Form3, nullptr);
+}
+
+void TForm1::SpeedButton13Click() {
+    if (!documentWorkAllowed(QStringLiteral("雛形編集の中止"))) return;
+    if (!Form14) Form14 = new TForm14(services_, this);
+    if (!TemplateEditor) TemplateEditor = documents::calcEditorProgram();
+    platform::runGuarded(services_, this, [&] {
+        documents::EditTemplate(*this, services_, *Form14, *TemplateEditor);
+    });
 }

@@ -8,30 +8,12 @@
 
 #include "excel/window/SheetWindow.h"
 #include "excel/window/WindowPresenter.h"
+#include "platform/BusyWindow.h"
 #include "platform/Services.h"
 
 namespace excel::window {
 
 namespace {
-
-// Keeps a window disabled for a scope and gives it back as it was.
-class DisabledWhile {
-public:
-    explicit DisabledWhile(QWidget* widget) : widget_(widget) {
-        if (widget_ && widget_->isEnabled())
-            widget_->setEnabled(false);
-        else
-            widget_ = nullptr;
-    }
-    ~DisabledWhile() {
-        if (widget_) widget_->setEnabled(true);
-    }
-    DisabledWhile(const DisabledWhile&) = delete;
-    DisabledWhile& operator=(const DisabledWhile&) = delete;
-
-private:
-    QPointer<QWidget> widget_;
-};
 
 // Lifts a dialog out of its owner for a scope so that disabling the caller
 // does not disable it too, and puts it back afterwards.
@@ -59,7 +41,7 @@ void waitUntilClosed(SheetWindow* sheet, QWidget* caller) {
     if (!sheet || !sheet->isOpen()) return;
     // Whatever the caller wrote into the book before waiting is shown now.
     sheet->refresh();
-    DisabledWhile disabled(caller);
+    platform::DisabledWindow disabled(caller);
     QEventLoop loop;
     QPointer<SheetWindow> watched(sheet);
     QObject::connect(sheet, &SheetWindow::closed, &loop, &QEventLoop::quit);
@@ -70,7 +52,7 @@ void waitUntilClosed(SheetWindow* sheet, QWidget* caller) {
 int showAbove(platform::Services& services, QDialog& dialog, SheetWindow* sheet, QWidget* caller) {
     if (sheet && sheet->isOpen()) sheet->refresh();
     DetachedWhile detached(dialog);
-    DisabledWhile disabled(caller == &dialog ? nullptr : caller);
+    platform::DisabledWindow disabled(caller == &dialog ? nullptr : caller);
     dialog.winId();
     QWindow* above = sheet && sheet->isOpen() && sheet->windowHandle()
                          ? sheet->windowHandle()
