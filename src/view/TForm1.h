@@ -293,8 +293,7 @@ public:
     void SpeedButton2Click();
     TForm2* Form2 = nullptr;    // created on first use, owned by this window
     TForm16* Form16 = nullptr;  // created on first use, owned by this window
-    QString databasePassword() const override { return DatabasePassword; }
-    bool tableShown() const override;
+    // databasePassword() and tableShown() serve the builder too (see above).
     bool oldFormatDatabase() const override { return OldFormatDatabase; }
     QStringList tableList() const override;
     bool isSavedQuery(const QString& name) override { return IsSavedQuery(DatabasePath, name); }

@@ -86,7 +86,6 @@ void TForm1::OpenFavouriteByName(const QString& name) {
     OpenFavourite(row->database, row->table, row->backup);
 }
 
-bool TForm1::tableShown() const { return !DBGrid1->isHidden(); }
 
 QString TForm1::databaseFilter() const {
     return OpenDialog1.filter.isEmpty() ? AccessFilter : OpenDialog1.filter;
