@@ -131,6 +131,7 @@ TEST_F(DocumentRunTest, SaveFillsEveryBindingKindIntoUniquelyNamedFiles) {
         "  'serial': ws['B5'].value, 'text': ws['B6'].value,\n"
         "  'link': link.target if link else None, 'total': ws['B7'].value,\n"
         "  'fee': ws['B8'].value, 'cover': wb['表紙']['A1'].value,\n"
+        "  'computed': openpyxl.load_workbook(sys.argv[1], data_only=True)['台帳']['B7'].value,\n"
         "  'pictures': [[i.width, i.height] for i in ws._images]}))\n");
     QJsonObject first = openpyxl(out + "/card_山田.xlsx", script);
     EXPECT_EQ(first["name"].toString(), "山田");
@@ -141,11 +142,13 @@ TEST_F(DocumentRunTest, SaveFillsEveryBindingKindIntoUniquelyNamedFiles) {
     EXPECT_EQ(first["text"].toString(), "リンクを開く");  // the template's own text shown
     EXPECT_EQ(first["total"].toString(), "=B8*2");
     EXPECT_EQ(first["fee"].toDouble(), 1500);
+    EXPECT_EQ(first["computed"].toDouble(), 3000);  // the record's own total
     EXPECT_EQ(first["cover"].toString(), "表紙は書き換えない");
     EXPECT_EQ(first["pictures"].toArray(), QJsonArray({QJsonArray({64, 48})}));
 
     QJsonObject second = openpyxl(out + "/card_山田__2.xlsx", script);
     EXPECT_EQ(second["code"].toString(), "0456");
+    EXPECT_EQ(second["computed"].toDouble(), 40);
     EXPECT_EQ(second["link"].toString(), "https://example.com/x?a=1");
     EXPECT_EQ(second["pictures"].toArray(), QJsonArray({QJsonArray({32, 32})}));
 
@@ -170,6 +173,8 @@ TEST_F(DocumentRunTest, PrintNumbersEachRecordAndLogsTheNumbers) {
         const QString text = sheettest::pdfText(dir.file(QStringLiteral("pdf/job%1.pdf").arg(job)));
         EXPECT_TRUE(text.contains(QString::number(99 + job))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("会員%1").arg(job))) << text.toStdString();
+        // The formula total B8 * 2 of this record's fee.
+        EXPECT_TRUE(text.contains(QString::number(job * 200))) << text.toStdString();
     }
     EXPECT_FALSE(QFile::exists(dir.file("pdf/job4.pdf")));
     EXPECT_EQ(logRows(), QStringList({"印刷|会員カード|100|会員1", "印刷|会員カード|101|会員2",
