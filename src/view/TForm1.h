@@ -31,6 +31,7 @@ class QRadioButton;
 class QStatusBar;
 class QTableView;
 class QToolButton;
+class TForm11;
 class TForm12;
 class TForm15;
 class TForm18;
@@ -233,6 +234,13 @@ public:
     void InsertBindings(int id, const documents::LinkList& list);
     void ReplaceBindings(int id, const documents::LinkList& list);
     void ListBindableFields(documents::FieldList& list);
+
+    // --- The card view (TForm1Card.cpp) --------------------------------------
+    // The card view's window; created on first use, owned by this window.
+    TForm11* Form11 = nullptr;
+    // Shows the current record in the shown table's card document, when the
+    // table has one, and writes the user's saved changes back to it.
+    void OpenCardView();
 
     // What the document windows read (documents::MainWindowState).
     QWidget* mainWindow() override { return this; }

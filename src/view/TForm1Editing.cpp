@@ -73,6 +73,8 @@ void TForm1::SpeedButton18Click() {
         showRecordCount();
         ADODataSet1.post();
         DBGrid1->scrollTo(DBGrid1->currentIndex());
+        // The new record is filled in through the table's card, when it has one.
+        OpenCardView();
     });
 }
 

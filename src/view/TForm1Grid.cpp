@@ -169,9 +169,11 @@ void TForm1::DBGrid1KeyDown(int key) {
 void TForm1::DBGrid1DblClick() {
     const int col = currentGridField();
     if (col < 0) return;
-    // Selection mode opens the table's card; that view arrives with the
-    // card documents, until then the double click does nothing there.
-    if (modeOf(radioGroupIndex()) != view::GridMode::Edit) return;
+    // Selection mode shows the record in the table's card document.
+    if (modeOf(radioGroupIndex()) != view::GridMode::Edit) {
+        platform::runGuarded(services_, this, [&] { OpenCardView(); });
+        return;
+    }
     db::Field f = ADODataSet1.field(col);
     if (f.dataType() == db::ftMemo) {
         openMemoEditor(col);
