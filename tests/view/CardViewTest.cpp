@@ -234,6 +234,9 @@ TEST_F(Card, RoundTripWritesBackOnlyTheCellsTheUserChangedFromTheCardSheet) {
         typeInto(sheet, 3, 2, QStringLiteral("abc"));  // not a byte: null
         typeInto(sheet, 5, 2, QStringLiteral("false"));
         typeInto(sheet, 11, 2, QStringLiteral("無視"));  // memo: never read back
+        // A picture of the card for a person to look at, when asked for.
+        if (const QString shot = qEnvironmentVariable("TESMORA_CARD_SCREENSHOT"); !shot.isEmpty())
+            sheet.grab().save(shot);
         // The user looks at the cover sheet last and saves there.
         sheet.findChild<QTabBar*>()->setCurrentIndex(0);
         sheet.findChild<QToolButton*>(QStringLiteral("SaveButton"))->click();
