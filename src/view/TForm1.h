@@ -276,13 +276,6 @@ public:
     // table has one, and writes the user's saved changes back to it.
     void OpenCardView();
 
-    // --- The card view (TForm1Card.cpp) --------------------------------------
-    // The card view's window; created on first use, owned by this window.
-    TForm11* Form11 = nullptr;
-    // Shows the current record in the shown table's card document, when the
-    // table has one, and writes the user's saved changes back to it.
-    void OpenCardView();
-
     // What the document windows read (documents::MainWindowState).
     QWidget* mainWindow() override { return this; }
     QString databasePath() const override { return DatabasePath; }
