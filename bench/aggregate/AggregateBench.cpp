@@ -139,14 +139,25 @@ int main(int argc, char** argv) {
         QString table, field, shellSql;
         int type;
     };
+    // The shell has no text collation of ours: its statements name the same
+    // records with SQLite's own NOCASE order where one is needed.
     const QString figures = QStringLiteral(
-        "SELECT count(*), count(%2), sum(%2), avg(%2) FROM [%1]; "
-        "SELECT min(%2), count(*) FROM [%1] GROUP BY lower(%2);");
+        "SELECT count(*), count(%2), sum(%2), avg(%2) FROM %1; "
+        "SELECT lower(%2), count(*) FROM %1 GROUP BY 1;");
+    const QString table = QStringLiteral("[名簿]");
+    const QString query =
+        QStringLiteral("(SELECT ID, 点数, 身長, 氏名 COLLATE NOCASE AS 氏名, 入会日 FROM [名簿] "
+                       "WHERE ID <= %1 ORDER BY 氏名, ID)")
+            .arg(rows / 10);
     const Case cases[] = {
-        {"integer field of the table", QStringLiteral("名簿"), QStringLiteral("点数"), {}, db::ftInteger},
-        {"text field of the table", QStringLiteral("名簿"), QStringLiteral("氏名"), {}, db::ftText},
-        {"date field of the table", QStringLiteral("名簿"), QStringLiteral("入会日"), {}, db::ftDateTime},
-        {"text field of the sorted saved query", QStringLiteral("抜粋"), QStringLiteral("氏名"), {}, db::ftText},
+        {"integer field of the table", QStringLiteral("名簿"), QStringLiteral("点数"),
+         figures.arg(table, QStringLiteral("点数")), db::ftInteger},
+        {"text field of the table", QStringLiteral("名簿"), QStringLiteral("氏名"),
+         figures.arg(table, QStringLiteral("氏名")), db::ftText},
+        {"date field of the table", QStringLiteral("名簿"), QStringLiteral("入会日"),
+         figures.arg(table, QStringLiteral("入会日")), db::ftDateTime},
+        {"text field of the sorted saved query", QStringLiteral("抜粋"), QStringLiteral("氏名"),
+         figures.arg(query, QStringLiteral("氏名")), db::ftText},
     };
     db::Connection c;
     c.setConnectionString(connectionString(database));
@@ -154,8 +165,7 @@ int main(int argc, char** argv) {
     for (const Case& k : cases) {
         std::printf("%s (%s.%s)\n", k.title, qPrintable(k.table), qPrintable(k.field));
         const Timing ours = bestOf(3, tool, {database, k.table, QStringLiteral("--aggregate"), k.field});
-        const Timing shell = bestOf(3, QStringLiteral("sqlite3"),
-                                    {database, figures.arg(k.table, k.field)});
+        const Timing shell = bestOf(3, QStringLiteral("sqlite3"), {database, k.shellSql});
         const Timing inProcess = bestOf(3, [&] {
             aggregate::aggregateField(c, QStringLiteral("SELECT * FROM [%1]").arg(k.table),
                                       k.field, k.type);
