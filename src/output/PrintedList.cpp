@@ -168,7 +168,7 @@ PrintedListResult printList(QPagedPaintDevice& printer, int screenDpi,
     // Text of a row stays inside its row height.
     QFont font = painter.font();
     font.setPixelSize(std::max(1, layout.rowHeight * 11 / 20));
-    painter.setFont(font);
+    painter.setFont(platform::printableFont(font));
     platform::DrawnText ownDrawn;
     if (!drawn) drawn = &ownDrawn;
     const PrintedListResult result =

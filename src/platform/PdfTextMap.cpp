@@ -25,6 +25,13 @@ void DrawnText::add(const QString& text, const QFont& font) {
     }
 }
 
+QFont printableFont(QFont font) {
+    // Japanese and Latin text need no shaping to be legible; with this flag
+    // Qt leaves them unshaped.
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+    return font;
+}
+
 QString pdfFileOf(QPagedPaintDevice& device) {
     if (auto* printer = dynamic_cast<QPrinter*>(&device))
         if (printer->outputFormat() == QPrinter::PdfFormat) return printer->outputFileName();

@@ -37,6 +37,15 @@ private:
 // replaced whole or not at all).
 int correctPdfTextMap(const QString& pdfPath, const DrawnText& drawn);
 
+// The font to print text in. Qt writes no text for a glyph that no
+// character maps to, and OpenType shaping draws some characters with such
+// glyphs: a CJK font gives digits after Latin letters proportional variants,
+// so "Latin 123" would copy out as "Latin". Text printed in the returned font
+// is drawn glyph by glyph from the font's character map, which every
+// character can be read back from; screens use it too, so that both break
+// lines at the same places.
+QFont printableFont(QFont font);
+
 // The PDF file a paint device writes to, "" when it is not writing a PDF
 // file (a printer, or a device of another kind).
 QString pdfFileOf(QPagedPaintDevice& device);

@@ -111,7 +111,7 @@ QFont cellFont(const Font& font, double scale, double deviceDpi) {
     f.setStrikeOut(font.strike);
     // Print and screen must break lines at the same places.
     f.setHintingPreference(QFont::PreferNoHinting);
-    return f;
+    return platform::printableFont(f);
 }
 
 struct SheetPainter::Block {

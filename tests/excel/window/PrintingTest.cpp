@@ -58,7 +58,9 @@ TEST_F(Printing, PdfTextIsExactlyTheTextOfTheCells) {
     open(QStringLiteral("pages.xlsx"), false);
     ASSERT_TRUE(excel.SelectSheet(QStringLiteral("単票")));
     const QStringList texts = {QStringLiteral("氏名 山田 日月"), QStringLiteral("生用 入見 行力 人"),
-                               QStringLiteral("やまだ たろう"), QStringLiteral("ヤマダ・タロウ")};
+                               QStringLiteral("やまだ たろう"), QStringLiteral("ヤマダ・タロウ"),
+                               QStringLiteral("Latin 123"), QStringLiteral("ABC-001"),
+                               QStringLiteral("TEL 03-1234-5678")};
     for (int i = 0; i < texts.size(); ++i)
         excel.SetCell(QStringLiteral("A%1").arg(5 + i), texts[i]);
     excel.PrintSheet(1);
