@@ -137,11 +137,39 @@ ResultColumn describeColumn(sqlite3* handle, sqlite3_stmt* stmt, int i) {
 }
 
 QString storageDateTime(const QDateTime& dt) {
+    const QDate d = dt.date();
     const QTime t = dt.time();
-    QString s = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (t.msec() != 0)
-        s += QLatin1Char('.') + QString::number(t.msec()).rightJustified(3, QLatin1Char('0'));
-    return s;
+    // Every written date passes here, often twice; the general formatter
+    // costs more than the insert itself, so the common years are laid out by
+    // hand and the rest (and invalid values) keep Qt's output.
+    if (!dt.isValid() || d.year() < 1 || d.year() > 9999) {
+        QString s = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (t.msec() != 0)
+            s += QLatin1Char('.') + QString::number(t.msec()).rightJustified(3, QLatin1Char('0'));
+        return s;
+    }
+    char16_t buf[23];
+    auto put = [&buf](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10) buf[at + i] = char16_t(u'0' + value % 10);
+    };
+    put(0, d.year(), 4);
+    buf[4] = u'-';
+    put(5, d.month(), 2);
+    buf[7] = u'-';
+    put(8, d.day(), 2);
+    buf[10] = u' ';
+    put(11, t.hour(), 2);
+    buf[13] = u':';
+    put(14, t.minute(), 2);
+    buf[16] = u':';
+    put(17, t.second(), 2);
+    int size = 19;
+    if (t.msec() != 0) {
+        buf[19] = u'.';
+        put(20, t.msec(), 3);
+        size = 23;
+    }
+    return QString(reinterpret_cast<const QChar*>(buf), size);
 }
 
 std::optional<QDateTime> parseStorageDateTime(const QString& s) {

@@ -224,3 +224,26 @@ TEST_F(DialectDb, EngineRefusalsCarryTheEngineMessage) {
               Error::Code::Syntax);
     EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM [名簿]")), QStringList({"3"}));
 }
+
+// Stored dates are compared and sorted as text, so the layout must not drift:
+// zero-padded fields at every width, milliseconds only when present.
+TEST(StorageDateTime, LaysOutEveryFieldPaddedAndReadsBack) {
+    const QDateTime cases[] = {
+        QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)),
+        QDateTime(QDate(1, 1, 1), QTime(0, 0)),
+        QDateTime(QDate(999, 12, 31), QTime(23, 59, 59, 7)),
+        QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999)),
+        QDateTime(QDate(1899, 12, 30), QTime(12, 0, 0, 50)),
+    };
+    for (const QDateTime& dt : cases) {
+        QString expected = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (dt.time().msec() != 0)
+            expected += QStringLiteral(".%1").arg(dt.time().msec(), 3, 10, QLatin1Char('0'));
+        EXPECT_EQ(db::storageDateTime(dt), expected);
+        EXPECT_EQ(db::parseStorageDateTime(db::storageDateTime(dt)), dt);
+    }
+    EXPECT_EQ(db::storageDateTime(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))),
+              QStringLiteral("2024-01-02 03:04:05"));
+    EXPECT_EQ(db::storageDateTime(QDateTime(QDate(999, 2, 3), QTime(4, 5, 6, 7))),
+              QStringLiteral("0999-02-03 04:05:06.007"));
+}
