@@ -1,9 +1,7 @@
 #include "favourites/FavouriteStore.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "db/Db.h"
 #include "text/Trim.h"
@@ -192,27 +190,6 @@ bool backupOpens(const QString& backup, const QString& password) {
     } catch (const std::exception&) {
         return false;
     }
-}
-
-bool copyOver(const QString& source, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return false;
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    char buffer[1 << 16];
-    for (;;) {
-        const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0) {
-            out.cancelWriting();
-            return false;
-        }
-        if (n == 0) break;
-        if (out.write(buffer, n) != n) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    return out.commit();
 }
 
 }  // namespace favourites

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/FileCopy.h"
+
 namespace db {
 class Connection;
 }
@@ -71,6 +73,6 @@ QString withExtension(const QString& path, const QString& extension);
 // copied beside the database under a temporary name and renamed over it, so
 // the database is either the old file or the whole backup.
 bool backupOpens(const QString& backup, const QString& password);
-bool copyOver(const QString& source, const QString& target);
+using platform::copyFileReplacing;
 
 }  // namespace favourites

@@ -422,7 +422,7 @@ void TForm9::SpeedButton8Click() {
     QString table;
     const bool closed =
         platform::runGuarded(services_, this, [&] { table = mainWindow_.closeForRestore(); });
-    if (closed && !favourites::copyOver(backup, database))
+    if (closed && !favourites::copyFileReplacing(backup, database))
         services_.message(this, QStringLiteral("ファイルコピーが出来ません"),
                           QStringLiteral("バックアップ復元の失敗"));
     platform::runGuarded(services_, this, [&] { mainWindow_.reopenAfterRestore(table); });

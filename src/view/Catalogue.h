@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/FileCopy.h"
+
 namespace view {
 
 inline const QString kJetProvider = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;");
@@ -49,8 +51,6 @@ QString convertLikePatterns(const QString& sql);
 // "Tesmora(1.0.1)", plus " -- " and the file name while a database is open.
 QString windowCaption(const QString& databasePath);
 
-// Copies source over target through a temporary file beside target, so an
-// earlier target survives a failed copy. Returns false when it fails.
-bool copyFileReplacing(const QString& source, const QString& target);
+using platform::copyFileReplacing;
 
 }  // namespace view

@@ -74,13 +74,13 @@ TEST(Restore, OnlyABackupThatOpensWithThePasswordIsCopiedAndTheCopyIsWhole) {
     QFile source(locked);
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     const QByteArray bytes = source.readAll();
-    ASSERT_TRUE(copyOver(locked, plain));
+    ASSERT_TRUE(copyFileReplacing(locked, plain));
     QFile target(plain);
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_EQ(target.readAll(), bytes);
     // A copy that cannot be written leaves the target as it was.
-    EXPECT_FALSE(copyOver(dir.file("none.mdb"), plain));
-    EXPECT_FALSE(copyOver(locked, dir.file("no/folder/x.mdb")));
+    EXPECT_FALSE(copyFileReplacing(dir.file("none.mdb"), plain));
+    EXPECT_FALSE(copyFileReplacing(locked, dir.file("no/folder/x.mdb")));
     EXPECT_TRUE(backupOpens(plain, "合言葉"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);  // no temporary left
 }
