@@ -558,11 +558,8 @@ void convertInto(const QString& source, const QString& path, Report& report,
         connection.open();
         // The file is flushed once at the end, before it is renamed; until
         // then nothing needs to survive a crash.
-        char* ignored = nullptr;
-        sqlite3_exec(connection.handle(),
-                     "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY; PRAGMA cache_size=-65536",
-                     nullptr, nullptr, &ignored);
-        sqlite3_free(ignored);
+        connection.useAsScratchFile();
+        connection.execute(QStringLiteral("PRAGMA cache_size = -65536"));
         Conversion conversion(file, connection, report, progress);
         {
             db::Transaction all(connection);

@@ -27,6 +27,7 @@ class Worksheet;
 }
 namespace db {
 class Connection;
+class RowWriter;
 }
 
 namespace builder {
@@ -110,6 +111,9 @@ std::vector<FieldDefinition> readHeaderFields(const excel::Worksheet& sheet,
 // The parameter value of one cell's text for a field: a null QVariant for a
 // yes/no, integer, real or date text that does not convert.
 QVariant convertCellText(const QString& text, int typeCode, int width);
+// Binds the value convertCellText gives as column `column` of a row being
+// written (the bulk path of creation, without a QVariant per cell).
+void putCellText(db::RowWriter& row, int column, QStringView text, int typeCode, int width);
 // The longest start of text whose CP932 form fits in maxBytes; a character
 // that would be cut in half is left out whole.
 QString truncateToCp932Bytes(const QString& text, int maxBytes);

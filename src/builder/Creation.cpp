@@ -22,19 +22,11 @@ namespace {
 
 const QString kCreateCaption = QStringLiteral("作成の中止");
 
-db::ParamType paramType(int typeCode) {
-    switch (typeCode) {
-        case btLogical:
-            return db::ParamType::Boolean;
-        case btInteger:
-            return db::ParamType::Integer;
-        case btReal:
-            return db::ParamType::Float;
-        case btDate:
-            return db::ParamType::DateTime;
-        default:
-            return db::ParamType::Text;
-    }
+bool syncToDisk(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    return synced;
 }
 
 // Moves from to to unless to exists; never replaces a file.
@@ -70,8 +62,12 @@ public:
         file_.close();
         connection_.setConnectionString(connectionStringFor(file_.fileName()));
         connection_.open();
+        // The file only gets the target's name when it is complete (and
+        // synced then), so nothing has to survive a crash before that.
+        connection_.useAsScratchFile();
     }
     ~Build() {
+        insert_.reset();  // its engine thread stops before the connection closes
         connection_.close();
         if (!committed_) file_.remove();
     }
@@ -88,30 +84,33 @@ public:
 
     // The INSERT for one record; values bound by position, NULL as NULL.
     void prepareInsert() {
-        QStringList names, markers;
-        for (size_t i = 0; i < request_.fields.size(); ++i) {
-            names << db::detail::bracketed(request_.fields[i].FieldName);
-            markers << QStringLiteral(":D%1").arg(i + 1);
-        }
-        insert_ = std::make_unique<db::Command>(connection_);
-        insert_->setCommandText(QStringLiteral("INSERT INTO %1 (%2) VALUES(%3)")
-                                    .arg(db::detail::bracketed(kBaseTable), names.join(','),
-                                         markers.join(',')));
+        QStringList names;
+        for (const FieldDefinition& f : request_.fields) names << f.FieldName;
+        insert_ = std::make_unique<db::RowWriter>(connection_, kBaseTable, names,
+                                                  db::RowWriter::Mode::BatchedIntoNewTable);
     }
 
-    void insert(const std::function<QString(size_t)>& textOf) {
-        insert_->clearParameters();
+    // Writes the records still held; call before committing them.
+    void finishInserts() { insert_->finish(); }
+
+    // textOf(i, scratch) gives field i's cell text (a view that may refer to
+    // scratch).
+    template <typename TextOf>
+    void insert(TextOf textOf) {
+        QString scratch;
         for (size_t i = 0; i < request_.fields.size(); ++i) {
             const FieldDefinition& f = request_.fields[i];
-            insert_->addParameter(convertCellText(textOf(i), f.TypeCode, f.Width),
-                                  paramType(f.TypeCode));
+            putCellText(*insert_, int(i), textOf(i, scratch), f.TypeCode, f.Width);
         }
-        insert_->execute();
+        insert_->write();
     }
 
     void commit() {
         insert_.reset();
         connection_.close();
+        if (!syncToDisk(file_.fileName()))
+            throw Refusal(QStringLiteral("データベースが作成できません"),
+                          QStringLiteral("ファイルエラー"));
         // The temporary file was made private; the database gets the
         // permissions any new file of the user gets.
         const mode_t mask = ::umask(0);
@@ -130,7 +129,7 @@ private:
     const CreateRequest& request_;
     QTemporaryFile file_;
     db::Connection connection_;
-    std::unique_ptr<db::Command> insert_;
+    std::unique_ptr<db::RowWriter> insert_;
     bool committed_ = false;
 };
 
@@ -195,19 +194,24 @@ int createFromList(const CreateRequest& request, const excel::Worksheet& sheet) 
     int written = 0;
     {
         db::Transaction transaction(build.connection());
+        const bool merged = !sheet.merges().empty();
+        QString firstScratch;
         for (int row = firstRow;; ++row) {
-            auto textOf = [&](size_t i) -> QString {
+            auto textOf = [&](size_t i, QString& scratch) -> QStringView {
                 const int col = columns[i];
-                const auto merge = sheet.mergeAt(row, col);
-                if (merge && merge->first == excel::CellRef{row, col}) return {};
-                return sheet.valueText(row, col);
+                if (merged) {
+                    const auto merge = sheet.mergeAt(row, col);
+                    if (merge && merge->first == excel::CellRef{row, col}) return {};
+                }
+                return sheet.valueTextView(row, col, scratch);
             };
             // The list ends at the first row without a value in its first field.
-            if (textOf(0).isEmpty()) break;
+            if (textOf(0, firstScratch).isEmpty()) break;
             build.insert(textOf);
             ++written;
             if (written % 1024 == 0) report(request, std::min(100, written * 100 / rows));
         }
+        build.finishInserts();
         transaction.commit();
     }
     report(request, 100);
@@ -244,9 +248,12 @@ int createPerFile(const CreateRequest& request, const QStringList& files,
                 if (missingSheet) missingSheet(files[k]);
                 continue;
             }
-            build.insert([&](size_t i) { return sheet->valueText(cells[i].row, cells[i].col); });
+            build.insert([&](size_t i, QString& scratch) {
+                return sheet->valueTextView(cells[i].row, cells[i].col, scratch);
+            });
             ++written;
         }
+        build.finishInserts();
         transaction.commit();
     }
     report(request, 100);

@@ -3,6 +3,7 @@
 #include "excel/Model.h"
 #include "excel/Workbook.h"
 #include "builder/Builder.h"
+#include "db/Db.h"
 #include "text/Cp932.h"
 #include "text/LocaleText.h"
 
@@ -42,8 +43,11 @@ std::vector<FieldDefinition> readHeaderFields(const excel::Worksheet& sheet,
     return fields;
 }
 
-QString truncateToCp932Bytes(const QString& text, int maxBytes) {
-    if (text.size() * 2 <= maxBytes) return text;  // cannot exceed, whatever it holds
+namespace {
+
+// Length of the longest start of text whose CP932 form fits in maxBytes.
+qsizetype cp932PrefixLength(QStringView text, int maxBytes) {
+    if (text.size() * 2 <= maxBytes) return text.size();  // cannot exceed, whatever it holds
     int bytes = 0;
     qsizetype i = 0;
     while (i < text.size()) {
@@ -56,33 +60,69 @@ QString truncateToCp932Bytes(const QString& text, int maxBytes) {
         bytes += width;
         i += step;
     }
-    return text.left(i);
+    return i;
+}
+
+std::optional<bool> parseLogical(QStringView text) {
+    if (text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0) return true;
+    if (text.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) return false;
+    return std::nullopt;
+}
+
+std::optional<qint64> parseWhole(QStringView text) {
+    return text::parseInteger(text, INT32_MIN, INT32_MAX);
+}
+
+}  // namespace
+
+QString truncateToCp932Bytes(const QString& text, int maxBytes) {
+    return text.left(cp932PrefixLength(text, maxBytes));
 }
 
 QVariant convertCellText(const QString& text, int typeCode, int width) {
     switch (typeCode) {
         case btLogical: {
-            const QString upper = text.toUpper();
-            if (upper == QLatin1String("TRUE")) return true;
-            if (upper == QLatin1String("FALSE")) return false;
-            return {};
+            const auto v = parseLogical(text);
+            return v ? QVariant(*v) : QVariant();
         }
         case btInteger: {
-            const auto v = text::parseInteger(text.trimmed(), INT32_MIN, INT32_MAX);
-            return v ? QVariant(qint64(*v)) : QVariant();
+            const auto v = parseWhole(text);
+            return v ? QVariant(*v) : QVariant();
         }
         case btReal: {
-            const auto v = text::parseDouble(text.trimmed());
+            const auto v = text::parseDouble(text);
             return v ? QVariant(*v) : QVariant();
         }
         case btDate: {
-            const auto v = text::parseDateTime(text.trimmed());
+            const auto v = text::parseDateTime(QStringView(text).trimmed());
             return v ? QVariant(*v) : QVariant();
         }
         case btText:
             return truncateToCp932Bytes(text, width);
         default:
             return text;
+    }
+}
+
+void putCellText(db::RowWriter& row, int column, QStringView text, int typeCode, int width) {
+    switch (typeCode) {
+        case btLogical:
+            if (const auto v = parseLogical(text)) return row.setBoolean(column, *v);
+            return row.setNull(column);
+        case btInteger:
+            if (const auto v = parseWhole(text)) return row.setInteger(column, *v);
+            return row.setNull(column);
+        case btReal:
+            if (const auto v = text::parseDouble(text)) return row.setDouble(column, *v);
+            return row.setNull(column);
+        case btDate:
+            if (const auto v = text::parseDateTimeParts(text.trimmed()))
+                return row.setDateTime(column, v->date, v->time);
+            return row.setNull(column);
+        case btText:
+            return row.setText(column, text.left(cp932PrefixLength(text, width)));
+        default:
+            return row.setText(column, text);
     }
 }
 

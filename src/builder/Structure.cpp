@@ -37,22 +37,6 @@ bool compatible(int source, int destination) {
            (source == db::ftCurrency && destination == db::ftFloat);
 }
 
-db::ParamType paramFor(int type) {
-    switch (type) {
-        case db::ftBoolean:
-            return db::ParamType::Boolean;
-        case db::ftFloat:
-        case db::ftCurrency:
-            return db::ParamType::Float;
-        case db::ftDateTime:
-            return db::ParamType::DateTime;
-        case db::ftText:
-            return db::ParamType::Text;
-        default:
-            return db::ParamType::Integer;
-    }
-}
-
 }  // namespace
 
 TableShape tableShape(db::Connection& connection, const QString& table) {
@@ -131,37 +115,31 @@ int importRecords(db::Connection& source, const QString& sourceTable,
                   const ImportPlan& plan) {
     if (plan.importable.empty())
         throw Refusal(QStringLiteral("取り込めるデータがありません"), kImportCaption);
-    QStringList names, markers;
-    for (size_t i = 0; i < plan.importable.size(); ++i) {
-        names << db::detail::bracketed(plan.importable[i].name);
-        markers << QStringLiteral(":D%1").arg(i);
+    QStringList names, bracketedNames;
+    for (const FieldInfo& f : plan.importable) {
+        names << f.name;
+        bracketedNames << db::detail::bracketed(f.name);
     }
-    db::Command read(source);
-    read.setCommandText(QStringLiteral("SELECT %1 FROM %2")
-                            .arg(names.join(','), db::detail::bracketed(sourceTable)));
-    db::Command insert(destination);
-    insert.setCommandText(QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
-                              .arg(db::detail::bracketed(destinationTable), names.join(','),
-                                   markers.join(',')));
-    std::vector<db::ParamType> types;
-    for (const FieldInfo& f : plan.importable) types.push_back(paramFor(f.type));
+    db::RowReader read(source, QStringLiteral("SELECT %1 FROM %2")
+                                   .arg(bracketedNames.join(','),
+                                        db::detail::bracketed(sourceTable)));
+    db::RowWriter write(destination, destinationTable, names);
     int record = 0;
     // One transaction: a refused record leaves the table as it was, so the
     // user can mend the source and run the import again without duplicates.
     db::Transaction transaction(destination);
-    read.query([&](const std::vector<QVariant>& row) {
+    while (read.next()) {
         ++record;
-        insert.clearParameters();
-        for (size_t i = 0; i < row.size(); ++i) insert.addParameter(row[i], types[i]);
         try {
-            insert.execute();
+            for (int i = 0; i < read.columnCount(); ++i) write.copy(i, read, i);
+            write.write();
         } catch (const db::Error& e) {
             throw Refusal(QStringLiteral("%1件目のレコードが追加できません（%2）。データは追加されていません")
                               .arg(record)
                               .arg(e.message()),
                           kImportCaption);
         }
-    });
+    }
     transaction.commit();
     return record;
 }

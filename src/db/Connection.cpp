@@ -179,6 +179,11 @@ void checkDatabaseFile(const QString& path) {
 }
 
 Handle openHandle(const QString& path, bool* readOnly) {
+    // The engine's memory statistics take a global lock on every allocation;
+    // nothing here reads them. Only possible before the engine starts; once
+    // it has, the call is refused and changes nothing.
+    static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(configured);
     checkDatabaseFile(path);
     QFileInfo info(path);
     // The journal is written beside the file, so an unwritable folder makes
@@ -325,6 +330,12 @@ QStringList Connection::tableNames() const {
         if (!isSystemTableName(name)) out << name;
     }
     return out;
+}
+
+void Connection::useAsScratchFile() {
+    sqlite3* h = handle();
+    exec(h, QStringLiteral("PRAGMA synchronous = OFF"));
+    exec(h, QStringLiteral("PRAGMA journal_mode = MEMORY"));
 }
 
 void Connection::begin() {

@@ -145,6 +145,12 @@ public:
     // The underlying handle; valid while connected.
     sqlite3* handle() const;
 
+    // For a file being built that is thrown away unless the whole job
+    // succeeds: the journal stays in memory and nothing is synced, so bulk
+    // writes are not held up by the disk. Whoever finishes such a file syncs
+    // it before giving it its name.
+    void useAsScratchFile();
+
     // Begin/commit/rollback; used by Transaction.
     void begin();
     void commit();
@@ -155,6 +161,8 @@ private:
     // closes them first.
     friend class DataSet;
     friend class Command;
+    friend class RowReader;
+    friend class RowWriter;
     void attach(DataSet* ds);
     void detach(DataSet* ds);
     // The file's schema as translation needs it, read again when it changed.
@@ -302,6 +310,79 @@ public:
     // Names and type codes of the columns of the last query().
     QStringList columnNames() const;
     std::vector<int> columnTypes() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The rows of one SELECT read straight from the engine, for copying into a
+// RowWriter without turning every value into a QVariant and back.
+class RowReader {
+public:
+    RowReader(Connection& connection, const QString& accessSelect);  // throws Error
+    ~RowReader();
+    RowReader(const RowReader&) = delete;
+    RowReader& operator=(const RowReader&) = delete;
+    int columnCount() const;
+    int columnType(int column) const;  // FieldType code of the result column
+    bool next();                       // false when no row is left; throws Error
+    QVariant value(int column) const;  // typed, as Command::query hands it out
+
+private:
+    friend class RowWriter;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Appends many rows to one table: the bulk path of database creation and
+// data import. Values are passed in the form the file stores them, without
+// the statement translation and per-value conversions a Command repeats for
+// every row. The checks stay: a value the column cannot hold throws the
+// Error a Command would (TypeMismatch, OutOfRange, TooLong), a value of
+// another kind than the column's is converted exactly as a Command
+// parameter of that kind would be, and the table's own constraints apply.
+class RowWriter {
+public:
+    enum class Mode {
+        // Each write() inserts its row at once, so an error belongs to it.
+        RowByRow,
+        // Rows are written many per statement on a second thread while the
+        // caller prepares the next ones; an error surfaces at a later write()
+        // or at finish(), without telling which row. Use it inside a
+        // transaction that is rolled back on any error.
+        Batched,
+        // Batched, into a table this program has just created with its own
+        // column types: the writer holds every value to the rules those
+        // columns declare (accepting only values of the column's own kind)
+        // and the engine does not evaluate them a second time.
+        BatchedIntoNewTable,
+    };
+    // Columns by name, in the order values are given; throws Error(Engine)
+    // for an unknown table or column.
+    RowWriter(Connection& connection, const QString& table, const QStringList& columns,
+              Mode mode = Mode::RowByRow);
+    // Rows not yet written by finish() are dropped.
+    ~RowWriter();
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    int columnType(int column) const;  // FieldType code
+    void setNull(int column);
+    void setBoolean(int column, bool value);
+    void setInteger(int column, qint64 value);
+    void setDouble(int column, double value);
+    void setDateTime(int column, const QDate& date, const QTime& time);
+    void setText(int column, QStringView text);
+    // Any value, converted as a Command parameter of `type` would be.
+    void setValue(int column, const QVariant& value, ParamType type);
+    // The current row's value of a reader's column, kept as stored when the
+    // column holds it in its own form, converted as a Command would otherwise.
+    void copy(int column, const RowReader& reader, int readerColumn);
+    // Ends the row; every column not set since the last write is NULL.
+    void write();
+    // Writes every row still held (Batched); throws the first error.
+    void finish();
 
 private:
     struct Impl;

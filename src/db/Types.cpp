@@ -136,40 +136,64 @@ ResultColumn describeColumn(sqlite3* handle, sqlite3_stmt* stmt, int i) {
     return c;
 }
 
-QString storageDateTime(const QDateTime& dt) {
-    const QDate d = dt.date();
-    const QTime t = dt.time();
-    // Every written date passes here, often twice; the general formatter
-    // costs more than the insert itself, so the common years are laid out by
-    // hand and the rest (and invalid values) keep Qt's output.
-    if (!dt.isValid() || d.year() < 1 || d.year() > 9999) {
-        QString s = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (t.msec() != 0)
-            s += QLatin1Char('.') + QString::number(t.msec()).rightJustified(3, QLatin1Char('0'));
-        return s;
-    }
-    char16_t buf[23];
-    auto put = [&buf](int at, int value, int digits) {
-        for (int i = digits - 1; i >= 0; --i, value /= 10) buf[at + i] = char16_t(u'0' + value % 10);
+int storageDateTimeAscii(const QDate& d, const QTime& t, char* out) {
+    if (!d.isValid() || !t.isValid() || d.year() < 1 || d.year() > 9999) return 0;
+    auto put = [out](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10) out[at + i] = char('0' + value % 10);
     };
     put(0, d.year(), 4);
-    buf[4] = u'-';
+    out[4] = '-';
     put(5, d.month(), 2);
-    buf[7] = u'-';
+    out[7] = '-';
     put(8, d.day(), 2);
-    buf[10] = u' ';
+    out[10] = ' ';
     put(11, t.hour(), 2);
-    buf[13] = u':';
+    out[13] = ':';
     put(14, t.minute(), 2);
-    buf[16] = u':';
+    out[16] = ':';
     put(17, t.second(), 2);
-    int size = 19;
-    if (t.msec() != 0) {
-        buf[19] = u'.';
-        put(20, t.msec(), 3);
-        size = 23;
+    if (t.msec() == 0) return 19;
+    out[19] = '.';
+    put(20, t.msec(), 3);
+    return 23;
+}
+
+bool isStorageDateTimeAscii(const char* p, int n) {
+    if (n != 19 && n != 23) return false;
+    auto num = [p](int from, int len) {
+        int v = 0;
+        for (int i = from; i < from + len; ++i) {
+            if (p[i] < '0' || p[i] > '9') return -1;
+            v = v * 10 + (p[i] - '0');
+        }
+        return v;
+    };
+    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':') return false;
+    int ms = 0;
+    if (n == 23) {
+        ms = num(20, 3);
+        // ".000" is never written: such a text reads back as another layout.
+        if (p[19] != '.' || ms <= 0) return false;
     }
-    return QString(reinterpret_cast<const QChar*>(buf), size);
+    const int year = num(0, 4);
+    return year >= 1 && QDate::isValid(year, num(5, 2), num(8, 2)) &&
+           QTime::isValid(num(11, 2), num(14, 2), num(17, 2), ms);
+}
+
+QString storageDateTime(const QDateTime& dt) {
+    // Every written date passes here; the general formatter costs more than
+    // the insert itself, so the common years are laid out by hand and the
+    // rest (and invalid values) keep Qt's output.
+    char buf[23];
+    if (dt.isValid()) {
+        if (const int n = storageDateTimeAscii(dt.date(), dt.time(), buf))
+            return QString::fromLatin1(buf, n);
+    }
+    const QTime t = dt.time();
+    QString s = dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (t.msec() != 0)
+        s += QLatin1Char('.') + QString::number(t.msec()).rightJustified(3, QLatin1Char('0'));
+    return s;
 }
 
 std::optional<QDateTime> parseStorageDateTime(const QString& s) {

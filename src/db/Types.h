@@ -34,6 +34,11 @@ ResultColumn describeColumn(sqlite3* handle, sqlite3_stmt* stmt, int column);
 // still carry distinct times).
 QString storageDateTime(const QDateTime& dt);
 std::optional<QDateTime> parseStorageDateTime(const QString& text);
+// The same layout as ASCII into out (room for 23 bytes) for years 1-9999;
+// returns its length, 0 for a date or time out of that range.
+int storageDateTimeAscii(const QDate& date, const QTime& time, char* out);
+// True when p holds exactly what storageDateTime writes for some valid value.
+bool isStorageDateTimeAscii(const char* p, int n);
 
 // Typed value of a result column: qint64, double, bool, QDateTime, QString,
 // QByteArray, or a null QVariant.

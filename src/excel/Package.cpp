@@ -10,7 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "excel/Error.h"
 
@@ -94,6 +99,145 @@ void put16(QByteArray& b, quint16 v) {
 void put32(QByteArray& b, quint32 v) {
     put16(b, quint16(v & 0xFFFF));
     put16(b, quint16(v >> 16));
+}
+
+}  // namespace
+
+namespace {
+
+// Inflates one deflated part piece by piece, checking what the central
+// directory declares: the output never grows past the declared size, and
+// size and checksum are compared at the end.
+class PartInflater {
+public:
+    PartInflater(const Package::Entry& e, const char* in) : name_(e.name), raw_(e.raw) {
+        ok_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK;
+        if (!ok_)
+            throw Error(ErrorCode::NotAWorkbook,
+                        QStringLiteral("part %1 cannot be inflated").arg(name_));
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        z_.avail_in = uInt(raw_.compressedSize);
+        crc_ = crc32(0, nullptr, 0);
+    }
+    ~PartInflater() {
+        if (ok_) inflateEnd(&z_);
+    }
+    PartInflater(const PartInflater&) = delete;
+    PartInflater& operator=(const PartInflater&) = delete;
+
+    // Fills out with the next bytes; 0 once the stream has ended.
+    qsizetype next(char* out, qsizetype capacity) {
+        for (;;) {
+            if (ended_) return 0;
+            z_.next_out = reinterpret_cast<Bytef*>(out);
+            z_.avail_out = uInt(capacity);
+            const int rc = inflate(&z_, Z_NO_FLUSH);
+            const qsizetype produced = capacity - qsizetype(z_.avail_out);
+            if ((rc != Z_OK && rc != Z_STREAM_END) || z_.total_out > raw_.size)
+                throw Error(ErrorCode::NotAWorkbook,
+                            QStringLiteral("part %1 is corrupt").arg(name_));
+            ended_ = rc == Z_STREAM_END;
+            if (produced > 0) {
+                crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(out), uInt(produced));
+                return produced;
+            }
+            if (!ended_ && z_.avail_in == 0)
+                throw Error(ErrorCode::NotAWorkbook,
+                            QStringLiteral("part %1 is truncated").arg(name_));
+        }
+    }
+
+    // Size and checksum, once next() returned 0.
+    void finish() const {
+        if (z_.total_out != raw_.size || quint32(crc_) != raw_.crc)
+            throw Error(ErrorCode::NotAWorkbook,
+                        QStringLiteral("part %1 fails its checksum").arg(name_));
+    }
+
+private:
+    QString name_;
+    Package::RawEntry raw_;
+    z_stream z_{};
+    uLong crc_ = 0;
+    bool ok_ = false;
+    bool ended_ = false;
+};
+
+// Runs the inflater on a second thread into a few reused buffers and hands
+// each filled one to sink on this thread, in order. An error of either side
+// stops both; the inflater's comes after the pieces inflated before it, as
+// it would reading in one thread.
+void inflateAlongside(PartInflater& inflater, qsizetype chunk,
+                      const std::function<void(const char*, qsizetype)>& sink) {
+    struct Piece {
+        QByteArray buffer;
+        qsizetype size = 0;
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Piece> free(4), ready;
+    for (Piece& p : free) p.buffer = QByteArray(chunk, Qt::Uninitialized);
+    bool finished = false, cancelled = false;
+    std::exception_ptr failure;
+
+    std::thread producer([&] {
+        try {
+            for (;;) {
+                Piece piece;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return cancelled || !free.empty(); });
+                    if (cancelled) break;
+                    piece = std::move(free.front());
+                    free.pop_front();
+                }
+                piece.size = inflater.next(piece.buffer.data(), piece.buffer.size());
+                if (piece.size == 0) {
+                    inflater.finish();
+                    break;
+                }
+                std::lock_guard lock(mutex);
+                ready.push_back(std::move(piece));
+                changed.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard lock(mutex);
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(mutex);
+        finished = true;
+        changed.notify_all();
+    });
+    struct Join {
+        std::thread& thread;
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& cancelled;
+        ~Join() {
+            {
+                std::lock_guard lock(mutex);
+                cancelled = true;
+            }
+            changed.notify_all();
+            thread.join();
+        }
+    } join{producer, mutex, changed, cancelled};
+
+    for (;;) {
+        Piece piece;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return finished || !ready.empty(); });
+            if (ready.empty()) break;
+            piece = std::move(ready.front());
+            ready.pop_front();
+        }
+        sink(piece.buffer.constData(), piece.size);
+        std::lock_guard lock(mutex);
+        free.push_back(std::move(piece));
+        changed.notify_all();
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace
@@ -251,6 +395,11 @@ qint64 Package::declaredSize(const QString& part) const {
     return e->raw.dataOffset >= 0 ? qint64(e->raw.size) : 0;
 }
 
+bool Package::readableAlongside(const QString& part) const {
+    const Entry* e = find(part);
+    return e && (e->replaced || e->raw.dataOffset >= 0);
+}
+
 void Package::readChunks(const QString& part,
                          const std::function<void(const char*, qsizetype)>& sink) const {
     constexpr qsizetype chunk = 1 << 20;
@@ -273,44 +422,15 @@ void Package::readChunks(const QString& part,
                     QStringLiteral("part %1 declares %2 bytes, more than the engine reads")
                         .arg(e->name)
                         .arg(raw.size));
-    struct Inflater {
-        z_stream z{};
-        bool ok = false;
-        ~Inflater() {
-            if (ok) inflateEnd(&z);
-        }
-    } inflater;
-    inflater.ok = inflateInit2(&inflater.z, -MAX_WBITS) == Z_OK;
-    if (!inflater.ok)
-        throw Error(ErrorCode::NotAWorkbook,
-                    QStringLiteral("part %1 cannot be inflated").arg(e->name));
-    z_stream& z = inflater.z;
-    z.next_in =
-        reinterpret_cast<Bytef*>(const_cast<char*>(sourceBytes_.constData() + raw.dataOffset));
-    z.avail_in = uInt(raw.compressedSize);
+    PartInflater inflater(*e, sourceBytes_.constData() + raw.dataOffset);
+    // A large part is inflated on a second thread while the sink reads the
+    // pieces already inflated: for a big sheet inflating takes about as
+    // long as reading its cells.
+    if (raw.size >= 8 * chunk) return inflateAlongside(inflater, chunk, sink);
     QByteArray out(chunk, Qt::Uninitialized);
-    uLong crc = crc32(0, nullptr, 0);
-    for (;;) {
-        z.next_out = reinterpret_cast<Bytef*>(out.data());
-        z.avail_out = uInt(out.size());
-        const int rc = inflate(&z, Z_NO_FLUSH);
-        const qsizetype produced = out.size() - qsizetype(z.avail_out);
-        // The declared size bounds the output: a part that inflates to more
-        // than it declares is refused, never grown into.
-        if ((rc != Z_OK && rc != Z_STREAM_END) || z.total_out > raw.size)
-            throw Error(ErrorCode::NotAWorkbook, QStringLiteral("part %1 is corrupt").arg(e->name));
-        if (produced > 0) {
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(out.constData()), uInt(produced));
-            sink(out.constData(), produced);
-        }
-        if (rc == Z_STREAM_END) break;
-        if (produced == 0 && z.avail_in == 0)
-            throw Error(ErrorCode::NotAWorkbook,
-                        QStringLiteral("part %1 is truncated").arg(e->name));
-    }
-    if (z.total_out != raw.size || quint32(crc) != raw.crc)
-        throw Error(ErrorCode::NotAWorkbook,
-                    QStringLiteral("part %1 fails its checksum").arg(e->name));
+    while (const qsizetype produced = inflater.next(out.data(), out.size()))
+        sink(out.constData(), produced);
+    inflater.finish();
 }
 
 void Package::write(const QString& part, QByteArray data) {

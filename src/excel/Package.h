@@ -38,6 +38,9 @@ public:
     // The part's size when inflated as its archive declares it; 0 when
     // unknown. Only a hint for sizing buffers.
     qint64 declaredSize(const QString& part) const;
+    // True when reading the part touches nothing but memory, so it may be
+    // read on another thread while this one reads other parts.
+    bool readableAlongside(const QString& part) const;
     // The same bytes handed to sink in pieces, in order, so that a large part
     // is never held whole. Same checks and errors as read(); a checksum
     // failure is reported after the last piece.
@@ -51,8 +54,6 @@ public:
     // Writes the package to path atomically. Throws WriteFailed.
     void saveTo(const QString& path) const;
 
-private:
-    Package() = default;
     // Where an untouched part's compressed bytes lie in the source file, read
     // from its central directory, so saving can copy them without libzip.
     struct RawEntry {
@@ -73,6 +74,9 @@ private:
         bool removed = false;
         QByteArray data;  // the new bytes when replaced
     };
+
+private:
+    Package() = default;
     Entry* find(const QString& part);
     const Entry* find(const QString& part) const;
 

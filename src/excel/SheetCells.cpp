@@ -297,6 +297,16 @@ QString Worksheet::valueText(int row, int col) const {
     return {};
 }
 
+QStringView Worksheet::valueTextView(int row, int col, QString& scratch) const {
+    book_.impl_->calculate();
+    const SheetData& s = data();
+    const StoredCell* c = s.cells.find(row, col);
+    if (c && c->kind == CellKind::SharedText) return book_.impl_->sharedString(c->text);
+    if (c && c->kind == CellKind::Text) return s.cells.texts.view(c->text);
+    scratch = c ? valueText(row, col) : QString();
+    return scratch;
+}
+
 QString Worksheet::displayText(int row, int col) const {
     book_.impl_->calculate();
     const CellValue v = value(row, col);

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstring>
+#include <future>
 
 #include "excel/Csv.h"
 #include "excel/NumberFormat.h"
@@ -127,6 +128,33 @@ Styles& WorkbookImpl::stylesRef() {
         styles = std::move(s);
     }
     return *styles;
+}
+
+std::future<TextPool> WorkbookImpl::readSharedStringsAlongside(const QString& sheetPart) {
+    // Only worth a thread when both parts are large: a big list keeps its
+    // texts in the shared strings and its rows in the sheet, and reading the
+    // two side by side takes as long as the longer one.
+    constexpr qint64 worthIt = 256 * 1024;
+    if (sharedStrings || sharedStringsPart.isEmpty() ||
+        !package->readableAlongside(sharedStringsPart) ||
+        package->declaredSize(sharedStringsPart) < worthIt ||
+        package->declaredSize(sheetPart) < worthIt)
+        return {};
+    return std::async(std::launch::async, [package = package.get(), part = sharedStringsPart] {
+        TextPool pool;
+        readSharedStrings(package->read(part), part, pool);
+        return pool;
+    });
+}
+
+void WorkbookImpl::takeSharedStrings(std::future<TextPool>& pending) {
+    if (!pending.valid()) return;
+    try {
+        sharedStrings = pending.get();
+    } catch (const Error&) {
+        // A broken part is reported where a shared text is first used, as
+        // when it is read then.
+    }
 }
 
 QStringView WorkbookImpl::sharedString(std::uint32_t index) {
@@ -344,9 +372,11 @@ SheetData& Worksheet::data() const {
         s->cells.texts.reserve(
             0, std::size_t(std::min<qint64>(impl.package->declaredSize(e.part) / 8, 64 << 20)));
         SheetXmlReader reader(e.part, s->cells);
+        std::future<TextPool> sharedStrings = impl.readSharedStringsAlongside(e.part);
         impl.package->readChunks(
             e.part, [&](const char* data, qsizetype size) { reader.feed(data, size); });
         const SheetXml parts = reader.finish();
+        impl.takeSharedStrings(sharedStrings);
         xml::parse(s->doc, parts.skeleton, e.part);
         s->root = s->doc.document_element();
         s->sheetData = xml::child(s->root, "sheetData");

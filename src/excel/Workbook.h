@@ -52,6 +52,10 @@ public:
     // (with " H:mm:ss" when there is a time), booleans "True"/"False",
     // errors as stored ("#N/A"), an empty cell "".
     QString valueText(int row, int col) const;
+    // The same text without a copy for text cells: a view into the sheet's
+    // own store, valid until the workbook changes; other cells are written
+    // into scratch and the view refers to it.
+    QStringView valueTextView(int row, int col, QString& scratch) const;
     // The text the sheet shows for the cell, formatted by its number format.
     QString displayText(int row, int col) const;
     CellStyle style(int row, int col) const;

@@ -1,5 +1,6 @@
 #pragma once
 // Internals shared by the engine's source files; not part of the interface.
+#include <future>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
@@ -103,6 +104,10 @@ struct WorkbookImpl {
     Styles& stylesRef();
     // The shared string at index ("" when there is none), read on first use.
     QStringView sharedString(std::uint32_t index);
+    // The shared strings read on a second thread while sheetPart is read
+    // (an invalid future when not worth it), and kept once both are done.
+    std::future<TextPool> readSharedStringsAlongside(const QString& sheetPart);
+    void takeSharedStrings(std::future<TextPool>& pending);
     xml::ContentTypes& types();
     xml::Relationships& sheetRels(SheetData& sheet);
     // Writes every changed part into the package.
