@@ -132,6 +132,9 @@ namespace {
 struct Slot {
     enum class Kind : std::uint8_t { Null, Integer, Real, Text, Blob };
     Kind kind = Kind::Null;
+    // Set by the typed setters, which only store what fits the column; a
+    // value converted by the general path or copied is checked on write.
+    bool fits = true;
     qint64 integer = 0;
     double real = 0;
     std::string bytes;  // text (UTF-8) or blob; its capacity is reused row after row
@@ -231,7 +234,8 @@ struct RowWriter::Impl {
     void checkRow() const {
         const Slot* v = filling.values.data() + size_t(filling.rows) * size_t(columns);
         for (int c = 0; c < columns; ++c)
-            if (std::optional<Error> broken = brokenRule(v[c], targets[size_t(c)])) throw *broken;
+            if (!v[c].fits)
+                if (std::optional<Error> broken = brokenRule(v[c], targets[size_t(c)])) throw *broken;
     }
 
     const ColumnType& type(int column) const { return targets[size_t(column)].type; }
@@ -336,6 +340,7 @@ struct RowWriter::Impl {
 
     void setStorage(int column, const QVariant& v) {
         Slot& s = slot(column);
+        s.fits = false;
         if (!v.isValid() || v.isNull()) {
             s.kind = Slot::Kind::Null;
             return;
@@ -435,7 +440,9 @@ int RowWriter::columnType(int column) const {
 }
 
 void RowWriter::setNull(int column) {
-    impl_->slot(column).kind = Slot::Kind::Null;
+    Slot& s = impl_->slot(column);
+    s.kind = Slot::Kind::Null;
+    s.fits = true;
 }
 
 void RowWriter::setBoolean(int column, bool value) {
@@ -444,6 +451,7 @@ void RowWriter::setBoolean(int column, bool value) {
     Slot& s = impl_->slot(column);
     s.kind = Slot::Kind::Integer;
     s.integer = value ? 1 : 0;
+    s.fits = true;
 }
 
 void RowWriter::setInteger(int column, qint64 value) {
@@ -453,6 +461,7 @@ void RowWriter::setInteger(int column, qint64 value) {
     Slot& s = impl_->slot(column);
     s.kind = Slot::Kind::Integer;
     s.integer = value;
+    s.fits = true;
 }
 
 void RowWriter::setDouble(int column, double value) {
@@ -461,6 +470,7 @@ void RowWriter::setDouble(int column, double value) {
     Slot& s = impl_->slot(column);
     s.kind = Slot::Kind::Real;
     s.real = value;
+    s.fits = true;
 }
 
 void RowWriter::setDateTime(int column, const QDate& date, const QTime& time) {
@@ -472,6 +482,7 @@ void RowWriter::setDateTime(int column, const QDate& date, const QTime& time) {
     if (n == 0) return setValue(column, QVariant(QDateTime(date, time)), ParamType::DateTime);
     s.bytes.resize(size_t(n));
     s.kind = Slot::Kind::Text;
+    s.fits = true;
 }
 
 void RowWriter::setText(int column, QStringView text) {
@@ -486,6 +497,7 @@ void RowWriter::setText(int column, QStringView text) {
                         .arg(text.size())
                         .arg(type.size));
     s.kind = Slot::Kind::Text;
+    s.fits = true;
 }
 
 void RowWriter::setValue(int column, const QVariant& value, ParamType type) {
@@ -499,6 +511,7 @@ void RowWriter::copy(int column, const RowReader& reader, int readerColumn) {
     const int code = impl_->type(column).code;
     const bool number = storage == SQLITE_INTEGER || storage == SQLITE_FLOAT;
     Slot& s = impl_->slot(column);
+    s.fits = false;
     auto keepText = [&] {
         const char* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
         s.bytes.assign(p, size_t(sqlite3_value_bytes(value)));

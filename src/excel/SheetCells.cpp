@@ -264,47 +264,60 @@ CellValue Worksheet::value(int row, int col) const {
     return c ? valueOf(*book_.impl_, s.cells, row, *c) : CellValue{};
 }
 
-QString Worksheet::valueText(int row, int col) const {
-    book_.impl_->calculate();
-    const SheetData& s = data();
-    const StoredCell* c = s.cells.find(row, col);
-    if (!c) return {};
-    WorkbookImpl& impl = *book_.impl_;
-    switch (c->kind) {
+namespace {
+
+// The text of a stored cell as valueText() gives it; text cells are handed
+// out as views into their pool, everything else is written into scratch.
+QStringView cellText(WorkbookImpl& impl, const CellStore& cells, const StoredCell& c,
+                     QString& scratch) {
+    switch (c.kind) {
         case CellKind::None:
-            return {};
+            break;
         case CellKind::SharedText:
-            return impl.sharedString(c->text).toString();
+            return impl.sharedString(c.text);
         case CellKind::Text:
         case CellKind::Error:
-            return s.cells.texts.text(c->text);
+            return cells.texts.view(c.text);
         case CellKind::Boolean:
-            return c->number != 0 ? QStringLiteral("True") : QStringLiteral("False");
+            scratch = c.number != 0 ? QStringLiteral("True") : QStringLiteral("False");
+            return scratch;
         case CellKind::Number:
-            if (impl.stylesRef().isDate(int(c->style))) {
-                const QDateTime dt = serialToDateTime(c->number, impl.date1904);
+            if (impl.stylesRef().isDate(int(c.style))) {
+                const QDateTime dt = serialToDateTime(c.number, impl.date1904);
                 if (dt.isValid()) {
                     // A time alone (serial below 1) is written on day zero of
                     // the program's date-times, as a time field of its own
                     // database is, so that it reads back as the same value.
-                    if (c->number < 1 && c->number >= 0)
-                        return dateText(QDateTime(QDate(1899, 12, 30), dt.time(), Qt::UTC));
-                    return dateText(dt);
+                    scratch = c.number < 1 && c.number >= 0
+                                  ? dateText(QDateTime(QDate(1899, 12, 30), dt.time(), Qt::UTC))
+                                  : dateText(dt);
+                    return scratch;
                 }
             }
-            return numberText(c->number);
+            scratch = numberText(c.number);
+            return scratch;
     }
-    return {};
+    scratch.clear();
+    return scratch;
+}
+
+}  // namespace
+
+QString Worksheet::valueText(int row, int col) const {
+    QString scratch;
+    const QStringView text = valueTextView(row, col, scratch);
+    return text.data() == scratch.constData() ? scratch : text.toString();
 }
 
 QStringView Worksheet::valueTextView(int row, int col, QString& scratch) const {
     book_.impl_->calculate();
     const SheetData& s = data();
     const StoredCell* c = s.cells.find(row, col);
-    if (c && c->kind == CellKind::SharedText) return book_.impl_->sharedString(c->text);
-    if (c && c->kind == CellKind::Text) return s.cells.texts.view(c->text);
-    scratch = c ? valueText(row, col) : QString();
-    return scratch;
+    if (!c) {
+        scratch.clear();
+        return scratch;
+    }
+    return cellText(*book_.impl_, s.cells, *c, scratch);
 }
 
 QString Worksheet::displayText(int row, int col) const {

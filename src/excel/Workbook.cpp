@@ -151,9 +151,9 @@ void WorkbookImpl::takeSharedStrings(std::future<TextPool>& pending) {
     if (!pending.valid()) return;
     try {
         sharedStrings = pending.get();
-    } catch (const Error&) {
-        // A broken part is reported where a shared text is first used, as
-        // when it is read then.
+    } catch (...) {
+        // A broken part (or a failure to read it here) is reported where a
+        // shared text is first used, by reading it again then.
     }
 }
 

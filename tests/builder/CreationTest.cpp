@@ -176,3 +176,40 @@ wb.save(sys.argv[1])
               (QStringList{QStringLiteral("1|名前1|10|2024-01-01 00:00:00"),
                            QStringLiteral("2|名前3|30|2024-01-03 00:00:00")}));
 }
+
+TEST(Creation, ALongListArrivesWholeAndInOrder) {
+    // Several of the writer's batches and a short last one; every type.
+    Folder folder;
+    QByteArray csv = "番号,名前,日時,実数,可否\r\n";
+    const int rows = 5003;
+    for (int i = 1; i <= rows; ++i)
+        csv += QStringLiteral("%1,名前%1,%2/%3/%4 %5:07,%6,%7\r\n")
+                   .arg(i)
+                   .arg(1990 + i % 40)
+                   .arg(i % 12 + 1)
+                   .arg(i % 28 + 1)
+                   .arg(i % 24)
+                   .arg(i % 3 ? QString::number(i / 8.0) : QStringLiteral("x"))
+                   .arg(i % 2 ? QStringLiteral("TRUE") : QStringLiteral("false"))
+                   .toUtf8();
+    const QString source = folder.file(QStringLiteral("long.csv"));
+    buildertest::writeBytes(source, csv);
+    const auto book = excel::Workbook::open(source);
+    auto fields = readHeaderFields(book->activeSheet(), QStringLiteral("A1"));
+    fields[0].setType(btInteger, 0);
+    fields[2].setType(btDate, 0);
+    fields[3].setType(btReal, 0);
+    fields[4].setType(btLogical, 0);
+    const QString target = folder.file(QStringLiteral("long.mdb"));
+    ASSERT_EQ(createFromList({folder.templatePath, target, fields, {}}, book->activeSheet()), rows);
+    EXPECT_EQ(sqlite(target, QStringLiteral("SELECT COUNT(*), SUM(番号), SUM(SYS_Q_ID = 番号), "
+                                            "SUM(実数 IS NULL), SUM(可否) FROM ベーステーブル")),
+              QStringList{QStringLiteral("%1|%2|%1|%3|%4")
+                              .arg(rows)
+                              .arg(qint64(rows) * (rows + 1) / 2)
+                              .arg(rows / 3)
+                              .arg((rows + 1) / 2)});
+    EXPECT_EQ(sqlite(target, QStringLiteral("SELECT * FROM ベーステーブル WHERE 番号 IN (4998, 5003)")),
+              (QStringList{QStringLiteral("4998|4998|名前4998|2028-07-15 06:07:00|<NULL>|0"),
+                           QStringLiteral("5003|5003|名前5003|1993-12-20 11:07:00|625.375|1")}));
+}
