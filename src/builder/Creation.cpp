@@ -67,7 +67,6 @@ public:
         connection_.useAsScratchFile();
     }
     ~Build() {
-        insert_.reset();  // its engine thread stops before the connection closes
         connection_.close();
         if (!committed_) file_.remove();
     }
@@ -82,31 +81,36 @@ public:
                                          columnTypeText(f.TypeCode, f.Width)));
     }
 
-    // The INSERT for one record; values bound by position, NULL as NULL.
-    void prepareInsert() {
-        QStringList names;
-        for (const FieldDefinition& f : request_.fields) names << f.FieldName;
-        insert_ = std::make_unique<db::RowWriter>(connection_, kBaseTable, names,
-                                                  db::RowWriter::Mode::BatchedIntoNewTable);
-    }
-
-    // Writes the records still held; call before committing them.
-    void finishInserts() { insert_->finish(); }
-
-    // textOf(i, scratch) gives field i's cell text (a view that may refer to
-    // scratch).
-    template <typename TextOf>
-    void insert(TextOf textOf) {
-        QString scratch;
-        for (size_t i = 0; i < request_.fields.size(); ++i) {
-            const FieldDefinition& f = request_.fields[i];
-            putCellText(*insert_, int(i), textOf(i, scratch), f.TypeCode, f.Width);
+    // Writes the records, NULL as NULL. It must end before the transaction
+    // it writes in: its engine thread may not outlive a rollback.
+    class Inserter {
+    public:
+        explicit Inserter(Build& build) : fields_(build.request_.fields) {
+            QStringList names;
+            for (const FieldDefinition& f : fields_) names << f.FieldName;
+            writer_ = std::make_unique<db::RowWriter>(build.connection_, kBaseTable, names,
+                                                      db::RowWriter::Mode::BatchedIntoNewTable);
         }
-        insert_->write();
-    }
+        // textOf(i, scratch) gives field i's cell text (a view that may refer
+        // to scratch).
+        template <typename TextOf>
+        void insert(TextOf textOf) {
+            QString scratch;
+            for (size_t i = 0; i < fields_.size(); ++i) {
+                const FieldDefinition& f = fields_[i];
+                putCellText(*writer_, int(i), textOf(i, scratch), f.TypeCode, f.Width);
+            }
+            writer_->write();
+        }
+        // Writes the records still held; call before committing them.
+        void finish() { writer_->finish(); }
+
+    private:
+        const std::vector<FieldDefinition>& fields_;
+        std::unique_ptr<db::RowWriter> writer_;
+    };
 
     void commit() {
-        insert_.reset();
         connection_.close();
         if (!syncToDisk(file_.fileName()))
             throw Refusal(QStringLiteral("データベースが作成できません"),
@@ -129,7 +133,6 @@ private:
     const CreateRequest& request_;
     QTemporaryFile file_;
     db::Connection connection_;
-    std::unique_ptr<db::RowWriter> insert_;
     bool committed_ = false;
 };
 
@@ -187,13 +190,13 @@ int createFromList(const CreateRequest& request, const excel::Worksheet& sheet) 
     }
     Build build(request);
     build.addColumns();
-    build.prepareInsert();
     const int firstRow = head->row + 1;
     const int rows = std::max(1, sheet.usedRange().last.row - firstRow + 1);
     report(request, 0);
     int written = 0;
     {
         db::Transaction transaction(build.connection());
+        Build::Inserter inserter(build);
         const bool merged = !sheet.merges().empty();
         QString firstScratch;
         for (int row = firstRow;; ++row) {
@@ -207,11 +210,11 @@ int createFromList(const CreateRequest& request, const excel::Worksheet& sheet) 
             };
             // The list ends at the first row without a value in its first field.
             if (textOf(0, firstScratch).isEmpty()) break;
-            build.insert(textOf);
+            inserter.insert(textOf);
             ++written;
             if (written % 1024 == 0) report(request, std::min(100, written * 100 / rows));
         }
-        build.finishInserts();
+        inserter.finish();
         transaction.commit();
     }
     report(request, 100);
@@ -235,11 +238,11 @@ int createPerFile(const CreateRequest& request, const QStringList& files,
     }
     Build build(request);
     build.addColumns();
-    build.prepareInsert();
     report(request, 0);
     int written = 0;
     {
         db::Transaction transaction(build.connection());
+        Build::Inserter inserter(build);
         for (int k = 0; k < files.size(); ++k) {
             report(request, k * 100 / int(files.size()));
             const std::unique_ptr<excel::Workbook> book = excel::Workbook::open(files[k]);
@@ -248,12 +251,12 @@ int createPerFile(const CreateRequest& request, const QStringList& files,
                 if (missingSheet) missingSheet(files[k]);
                 continue;
             }
-            build.insert([&](size_t i, QString& scratch) {
+            inserter.insert([&](size_t i, QString& scratch) {
                 return sheet->valueTextView(cells[i].row, cells[i].col, scratch);
             });
             ++written;
         }
-        build.finishInserts();
+        inserter.finish();
         transaction.commit();
     }
     report(request, 100);

@@ -213,3 +213,31 @@ TEST(Creation, ALongListArrivesWholeAndInOrder) {
               (QStringList{QStringLiteral("4998|4998|名前4998|2028-07-15 06:07:00|<NULL>|0"),
                            QStringLiteral("5003|5003|名前5003|1993-12-20 11:07:00|625.375|1")}));
 }
+
+TEST(Creation, AFailureWhileRowsAreBeingWrittenLeavesNothing) {
+    // The writer's engine thread is busy when the caller gives up; it must
+    // stop before the transaction rolls back and the file goes.
+    Folder folder;
+    QByteArray csv = "番号,名前,日付\r\n";
+    for (int i = 1; i <= 20000; ++i) csv += QStringLiteral("%1,名前%1,2024/1/%2\r\n").arg(i).arg(i % 28 + 1).toUtf8();
+    const QString source = folder.file(QStringLiteral("list.csv"));
+    buildertest::writeBytes(source, csv);
+    const auto book = excel::Workbook::open(source);
+    auto fields = readHeaderFields(book->activeSheet(), QStringLiteral("A1"));
+    fields[0].setType(btInteger, 0);
+    fields[2].setType(btDate, 0);
+    for (int round = 0; round < 5; ++round) {
+        const QString target = folder.file(QStringLiteral("list.mdb"));
+        auto giveUp = [](int percent) {
+            if (percent >= 50) throw std::runtime_error("stopped");
+        };
+        EXPECT_THROW(createFromList({folder.templatePath, target, fields, giveUp}, book->activeSheet()),
+                     std::runtime_error);
+        EXPECT_EQ(buildertest::filesIn(folder.dir.path()),
+                  (QStringList{QStringLiteral("DBTemplate.mdb"), QStringLiteral("list.csv")}));
+    }
+    // The same list still builds afterwards.
+    EXPECT_EQ(createFromList({folder.templatePath, folder.file(QStringLiteral("list.mdb")), fields, {}},
+                             book->activeSheet()),
+              20000);
+}
