@@ -1,9 +1,7 @@
 // The conversion: tables with their rows, then saved queries, into a
 // temporary database beside the target, renamed only when all of it worked.
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -572,10 +570,7 @@ void convertInto(const QString& source, const QString& path, Report& report,
     } catch (const db::Error& e) {
         writeFailed(e.message());
     }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    if (!flushed) writeFailed(QStringLiteral("cannot flush %1 to disk").arg(path));
+    if (!db::syncFile(path)) writeFailed(QStringLiteral("cannot flush %1 to disk").arg(path));
 }
 
 }  // namespace

@@ -22,13 +22,6 @@ namespace {
 
 const QString kCreateCaption = QStringLiteral("作成の中止");
 
-bool syncToDisk(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    return synced;
-}
-
 // Moves from to to unless to exists; never replaces a file.
 bool renameNoReplace(const QString& from, const QString& to) {
     const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
@@ -112,7 +105,7 @@ public:
 
     void commit() {
         connection_.close();
-        if (!syncToDisk(file_.fileName()))
+        if (!db::syncFile(file_.fileName()))
             throw Refusal(QStringLiteral("データベースが作成できません"),
                           QStringLiteral("ファイルエラー"));
         // The temporary file was made private; the database gets the

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "db/Bookkeeping.h"
 #include "db/Db.h"
 #include "db/Dialect.h"
@@ -336,6 +339,13 @@ void Connection::useAsScratchFile() {
     sqlite3* h = handle();
     exec(h, QStringLiteral("PRAGMA synchronous = OFF"));
     exec(h, QStringLiteral("PRAGMA journal_mode = MEMORY"));
+}
+
+bool syncFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    return synced;
 }
 
 void Connection::begin() {

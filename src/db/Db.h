@@ -95,6 +95,11 @@ QString translateSql(const QString& accessSql);
 // everything else stays as written.
 QString convertLikeWildcards(const QString& accessSql);
 
+// Writes a finished file's data out to the disk (fsync); false when that
+// fails. A scratch file (Connection::useAsScratchFile) goes through this,
+// once its connection is closed, before it is given its name.
+bool syncFile(const QString& path);
+
 // Creates an empty database file (no tables, no password). Throws
 // Error(Engine) when the file exists already or cannot be written. Only the
 // program-folder generator and tesmora-sql create files; Connection never does.
